@@ -1,0 +1,62 @@
+#include "commands/catalogue.h"
+
+#include "commands/families.h"
+
+namespace zentrada::commands {
+namespace {
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+std::vector<CatalogueEntry> BuildCatalogue() {
+    std::vector<CatalogueEntry> entries{{"TORVA_Serial_Obter_Estado_Com", kSerialStatusCode}};
+    for (const Family& family : Families())
+        for (const CommandRow& row : family.rows()) entries.push_back({row.name, row.code});
+    entries.push_back({".", kEndMarkerCode});
+    return entries;
+}
+
+}  // namespace
+
+std::span<const CatalogueEntry> Catalogue() {
+    static const std::vector<CatalogueEntry> entries = BuildCatalogue();
+    return entries;
+}
+
+std::int32_t LookupCommandCode(std::string_view name) {
+    for (const CatalogueEntry& entry : Catalogue())
+        if (entry.name == name) return entry.code;
+    for (const CatalogueEntry& entry : Catalogue())
+        if (EqualIgnoringAsciiCase(entry.name, name)) return entry.code;
+    return kNotCatalogued;
+}
+
+std::int32_t DispatchCommand(std::int32_t code, const std::vector<std::string>& params,
+                             CommandContext& context) {
+    for (const Family& family : Families())
+        if (code >= family.firstCode && code <= family.lastCode) return family.handler(context, code, params);
+    return code == kEndMarkerCode ? 0 : -1;
+}
+
+std::span<const Family> Families() {
+    static constexpr Family kFamilies[] = {
+        {100, 125, "Fiscal receipt", ExecuteFiscal, FiscalRows},
+        {200, 229, "Non-fiscal documents", ExecuteNaoFiscal, NaoFiscalRows},
+        {300, 308, "Fiscal reports", ExecuteRelatorioFiscal, RelatorioFiscalRows},
+        {400, 471, "Queries", ExecuteObter, ObterRows},
+        {500, 528, "Configuration", ExecuteConfig, ConfigRows},
+        {600, 614, "Cheque and endorsement", ExecuteCheque, ChequeRows},
+        {700, 702, "Printer mechanics", ExecuteImpressora, ImpressoraRows},
+        {800, 801, "Authentication", ExecuteAutenticar, AutenticarRows},
+        {900, 904, "Customer display", ExecuteDisplay, DisplayRows},
+        {905, 905, "Driver log", ExecuteSysLog, SysLogRows},
+    };
+    return kFamilies;
+}
+
+}  // namespace zentrada::commands

@@ -1,0 +1,95 @@
+#include "commands/frame.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "commands/conversions.h"
+#include "resources/texts.h"
+
+namespace zentrada::commands {
+namespace {
+
+// The output areas of one command, alive for that command only.
+struct OutputAreas {
+    std::vector<std::unique_ptr<char[]>> buffers;
+    std::array<std::int32_t, kMaxDriverArguments> numbers{};
+};
+
+void PrepareArguments(const CommandRow& row, const std::vector<std::string>& params,
+                      std::array<DriverArgument, kMaxDriverArguments>& args, OutputAreas& areas) {
+    std::size_t next = 0;
+    for (int i = 0; i < row.kindCount; ++i) {
+        const KindSpec kind = row.kinds[i];
+        DriverArgument& arg = args[i];
+        switch (kind.id) {
+            case KindId::Text: arg.text = params[next++].c_str(); break;
+            case KindId::Int: arg.value = ParseDecimal(params[next++]); break;
+            case KindId::Bool: arg.value = ParseBooleanWord(params[next++]); break;
+            case KindId::Char: arg.value = ParseChar(params[next++]); break;
+            case KindId::Out:
+                // value-initialised: zero-filled
+                areas.buffers.push_back(std::make_unique<char[]>(kind.size));
+                arg.buffer = areas.buffers.back().get();
+                break;
+            case KindId::OutInt:
+            case KindId::OutFlag: arg.number = &areas.numbers[i]; break;
+        }
+    }
+}
+
+std::vector<std::string> RecordFields(const CommandRow& row, std::int32_t status,
+                                      const std::array<DriverArgument, kMaxDriverArguments>& args) {
+    std::vector<std::string> fields{std::to_string(status)};
+    for (int i = 0; i < row.kindCount; ++i) {
+        const KindSpec kind = row.kinds[i];
+        const DriverArgument& arg = args[i];
+        if (kind.id == KindId::Out) {
+            // A library that leaves no NUL is never read past its buffer.
+            fields.emplace_back(arg.buffer, strnlen(arg.buffer, static_cast<std::size_t>(kind.size)));
+        } else if (kind.id == KindId::OutInt) {
+            fields.push_back(std::to_string(*arg.number));
+        } else if (kind.id == KindId::OutFlag) {
+            fields.emplace_back(*arg.number != 0 ? "S" : "N");
+        }
+    }
+    return fields;
+}
+
+void KeepDriverLog(CommandContext& context, const std::vector<std::string>& params) {
+    const std::string& path = params[0];
+    context.driverLog.path = path.substr(0, std::min(path.size(), DriverLogSetting::kMaxPath));
+    context.driverLog.level = ParseDecimal(params[1]);
+}
+
+}  // namespace
+
+std::int32_t RunCommand(const CommandRow& row, CommandContext& context,
+                        const std::vector<std::string>& params) {
+    if (row.rule == RowRule::NeverExecuted) return -1;
+    if (static_cast<int>(params.size()) != row.parameterCount) return -1;
+    if (context.checkOnly) return 1;
+
+    std::int32_t status = 3;
+    if (row.resolved(context.driver)) {
+        std::array<DriverArgument, kMaxDriverArguments> args{};
+        OutputAreas areas;
+        PrepareArguments(row, params, args, areas);
+        status = row.call(context.driver, args.data());
+        context.responses.WriteResponse(RecordFields(row, status, args));
+    } else {
+        // An entry point the library lacks is never called; the line fails
+        // with the agent's own code so the stop rule applies.
+        context.responses.WriteResponse({"3", std::string(texts::kEntryPointMissingPrefix) + row.name});
+    }
+    if (row.rule == RowRule::SetsDriverLog) KeepDriverLog(context, params);
+    return status;
+}
+
+std::int32_t RunFamilyCommand(std::span<const CommandRow> rows, CommandContext& context,
+                              std::int32_t code, const std::vector<std::string>& params) {
+    auto row = std::find_if(rows.begin(), rows.end(), [code](const CommandRow& r) { return r.code == code; });
+    return row == rows.end() ? -1 : RunCommand(*row, context, params);
+}
+
+}  // namespace zentrada::commands

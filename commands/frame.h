@@ -1,0 +1,23 @@
+// The handler frame: the steps every command goes through.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "commands/command_context.h"
+#include "commands/command_line.h"
+#include "commands/command_row.h"
+
+namespace zentrada::commands {
+
+// Runs one command row: -1 for a wrong parameter count (and for a row that is
+// never executed), 1 in the checking pass, otherwise the driver's status after
+// one response record has been written.
+std::int32_t RunCommand(const CommandRow& row, CommandContext& context,
+                        const std::vector<std::string>& params);
+
+// Runs the row of `code` from a family table; -1 when the table has none.
+std::int32_t RunFamilyCommand(std::span<const CommandRow> rows, CommandContext& context,
+                              std::int32_t code, const std::vector<std::string>& params);
+
+}  // namespace zentrada::commands

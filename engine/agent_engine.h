@@ -1,0 +1,57 @@
+// The agent engine: the worker that binds the driver library, opens the
+// printer port, takes ready command files one per cycle, runs them, and polls
+// the printer while idle. Chief header for the host that starts it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace zentrada::engine {
+
+// What the worker shares with the host or the control panel. Flags are
+// atomics and the directory texts are copied under a lock, so either side may
+// change them at any time; the worker takes their values at each scan.
+class SharedState {
+public:
+    std::atomic<bool> agentRunning{false};
+    std::atomic<bool> printerOnline{false};
+    std::atomic<bool> simpleMode{false};
+
+    void SetDirectories(std::string input, std::string output);
+    std::string InputDirectory() const;
+    std::string OutputDirectory() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::string inputDirectory_;
+    std::string outputDirectory_;
+};
+
+// What the host decides for the worker.
+struct AgentEnvironment {
+    std::string logPath;        // the agent log, Zentrada_log.txt
+    std::string driverLibrary;  // the driver library file to load
+    // The driver library's own "Log" setting, read at every idle poll.
+    std::function<std::int32_t()> readDriverLogSetting;
+    // Tells the user about an error that stops the worker (title, text; cp1252).
+    std::function<void(std::string_view, std::string_view)> showError;
+    std::chrono::milliseconds startPause{500};
+    std::chrono::milliseconds idlePause{100};
+};
+
+enum class WorkerEnd {
+    Stopped,          // agentRunning was cleared; port closed
+    DriverNotLoaded,  // the driver library could not be loaded
+    PortNotOpened,    // the printer port could not be opened
+};
+
+// The worker thread's procedure: runs until agentRunning is found false at
+// the end of a cycle, or until it cannot start.
+WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environment);
+
+}  // namespace zentrada::engine

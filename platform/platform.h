@@ -1,0 +1,73 @@
+// The thin OS layer: every call the agent makes into the operating system
+// goes through these functions, so the engine above runs unchanged on POSIX
+// and Win32. Texts are code page 1252 bytes throughout; paths are narrow.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zentrada::platform {
+
+// A moment in local time, as the agent's file names and log lines show it.
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1 to 12
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+// One regular file of a directory listing.
+struct FileEntry {
+    std::string name;            // bare name, as the directory holds it
+    LocalTime lastWrite;         // last-write time in local time
+    std::int64_t lastWriteNs = 0;  // the same time, for ordering and identity
+    std::uint64_t size = 0;
+};
+
+// --- files (files.cpp) ---
+// Regular files of a directory; empty when it cannot be listed.
+std::vector<FileEntry> ListFiles(const std::string& directory);
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+// Writes bytes to a file: emptied first when `truncate`, else appended. The
+// file is created when missing and closed again before returning.
+bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate);
+// Moves a file within its file system; never replaces an existing file.
+bool MoveFileNoReplace(const std::string& from, const std::string& to);
+bool RemoveFile(const std::string& path);
+bool FileExists(const std::string& path);
+// The path of `name` inside `directory`, with the OS's separator.
+std::string JoinPath(const std::string& directory, const std::string& name);
+
+// --- process (process.cpp) ---
+// Full path of the running executable.
+std::string ExecutablePath();
+// Directory of the running executable, ending with the separator.
+std::string ExecutableDirectory();
+// The executable's file name without directory and extension.
+std::string ExecutableBaseName();
+// Tells the user about an error that stops the agent (a message box on a
+// desktop, standard error on a headless host). Title and text are cp1252.
+void ShowFatalError(std::string_view title, std::string_view text);
+// Holds a process-wide lock named `name` until the process ends; false when
+// another process holds it already.
+bool AcquireSingleInstance(const std::string& name);
+
+// --- time (time.cpp) ---
+LocalTime Now();
+
+// --- shared libraries (library.cpp) ---
+// Loads a shared library; nullptr when it cannot be loaded. Never unloaded.
+void* LoadSharedLibrary(const std::string& file);
+// The address of an exported symbol, or nullptr.
+void* FindSymbol(void* library, const char* name);
+// The file name under which the driver library is looked up by default.
+std::string DefaultDriverLibraryName();
+
+}  // namespace zentrada::platform

@@ -1,0 +1,24 @@
+// Where the agent's settings live: the registry on Windows, a text file
+// beside the executable elsewhere.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zentrada::platform {
+
+struct StoredSettings {
+    std::string inputDirectory;   // "WorkDirectoryIn"
+    std::string outputDirectory;  // "WorkDirectoryOut"
+    bool simpleMode = false;      // "SimgleMode"
+    bool showTaskMsgs = false;    // "ShowTaskMsgs"
+};
+
+// The settings, with the defaults (executable directory + "in" / "out",
+// both flags off) for whatever is not stored.
+StoredSettings LoadSettings();
+
+// The driver library's own "Log" setting; 0 when it cannot be read.
+std::int32_t ReadDriverLogSetting();
+
+}  // namespace zentrada::platform

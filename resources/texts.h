@@ -1,0 +1,47 @@
+// Every text the agent shows or writes, in one place. They are code page
+// 1252 bytes: accented letters are written as their single-byte escapes
+// (\xE3 is "a" with tilde, \xE2 "a" with circumflex, \xEA "e" with
+// circumflex, \xE1 "a" acute, \xE7 "c" cedilla, \xFA "u" acute).
+#pragma once
+
+namespace zentrada::texts {
+
+// Response records.
+inline constexpr char kUnknownCommand[] = "Erro no comando. Nome de comando n\xE3o existente.";
+inline constexpr char kWrongParameterCount[] =
+    "Erro de par\xE2metros. N\xFAmero de par\xE2metros incorreto.";
+inline constexpr char kEntryPointMissingPrefix[] = "Erro! Metodo n\xE3o encontrado. ";
+
+// Agent log.
+inline constexpr char kThreadStarted[] = "Thread iniciada.";
+inline constexpr char kThreadEndedPortError[] =
+    "Thread encerrada, erro de comunica\xE7\xE3o com a impressora.";
+inline constexpr char kThreadEndedNormally[] = "Thread encerrada normalmente.";
+inline constexpr char kLoadingLibrary[] = "Carregando DLL";
+inline constexpr char kLibraryNotFound[] = "Erro! Dll InterfaceTorva n\xE3o encontrada.";
+// Abandoned command file: old name, new name.
+inline constexpr char kFileRenamed[] =
+    "Arquivo renomeado de (%s) para (%s). Finalizador do arquivo n\xE3o encontrado.";
+// Abandoned command file whose move failed: old name, new name.
+inline constexpr char kFileRenameFailed[] =
+    "Falha ao renomear o arquivo (%s) para (%s). Finalizador do arquivo n\xE3o encontrado.";
+// Executed command file that could not be deleted: its name.
+inline constexpr char kFileNotDeleted[] =
+    "Arquivo (%s) executado e n\xE3o apagado. Ele n\xE3o ser\xE1 executado novamente enquanto n\xE3o for alterado.";
+// Response file that could not be written: its path.
+inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de resposta (%s).";
+
+// Messages to the user.
+inline constexpr char kErrorTitle[] = "Erro!";
+inline constexpr char kAgentErrorTitle[] = "Zentrada - Erro!";
+inline constexpr char kLibraryLoadFailed[] =
+    "Erro ao carregar a biblioteca de alto n\xEDvel!\r\nO programa ser\xE1 finalizado.";
+inline constexpr char kPortOpenFailed[] =
+    "Erro de comunica\xE7\xE3o com a impressora. Processo paralizado.";
+inline constexpr char kAlreadyRunningTitle[] = "Aplicativo em Execu\xE7\xE3o";
+inline constexpr char kAlreadyRunning[] =
+    "Voc\xEA j\xE1 est\xE1 executando este aplicativo.\nPor favor, feche o outro programa antes de "
+    "execut\xE1-lo novamente.";
+inline constexpr char kThreadStartFailed[] = "Erro de inicializa\xE7\xE3o da thread do Agente!";
+
+}  // namespace zentrada::texts
