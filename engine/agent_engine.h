@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 namespace zentrada::engine {
 
@@ -22,14 +24,34 @@ public:
     std::atomic<bool> printerOnline{false};
     std::atomic<bool> simpleMode{false};
 
+    // Asks the worker to stop after the file in hand. Unlike a bare clear of
+    // agentRunning, a request made while the worker is still starting is not
+    // lost when the worker sets agentRunning once the port is open. Whoever
+    // starts a worker clears stopRequested first.
+    std::atomic<bool> stopRequested{false};
+    void RequestStop();
+
     void SetDirectories(std::string input, std::string output);
     std::string InputDirectory() const;
     std::string OutputDirectory() const;
+
+    // An executed command file that could not be deleted, as it was then.
+    struct FileIdentity {
+        std::string path;
+        std::int64_t lastWriteNs = 0;
+        std::uint64_t size = 0;
+        auto operator<=>(const FileIdentity&) const = default;
+    };
+    // Remembered for the life of the process, across worker runs, so that
+    // such a file is never executed twice while it stays unchanged.
+    void RememberUndeletedFile(const FileIdentity& file);
+    bool IsUndeletedFile(const FileIdentity& file) const;
 
 private:
     mutable std::mutex mutex_;
     std::string inputDirectory_;
     std::string outputDirectory_;
+    std::set<FileIdentity> undeletedFiles_;
 };
 
 // What the host decides for the worker.

@@ -1,0 +1,129 @@
+#include "engine/intake.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/text_file.h"
+#include "resources/texts.h"
+
+namespace zentrada::engine {
+namespace {
+
+constexpr std::size_t kMarkerPieceChars = 2999;
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+    if (text.size() < suffix.size()) return false;
+    text = text.substr(text.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        const char c = (text[i] >= 'a' && text[i] <= 'z') ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian calendar).
+std::int64_t DaysFromCivil(int year, int month, int day) {
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - static_cast<int>(era * 400);
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+std::int64_t MinuteIndex(const platform::LocalTime& t) {
+    return (DaysFromCivil(t.year, t.month, t.day) * 24 + t.hour) * 60 + t.minute;
+}
+
+SharedState::FileIdentity IdentityOf(const std::string& directory, const platform::FileEntry& entry) {
+    return {platform::JoinPath(directory, entry.name), entry.lastWriteNs, entry.size};
+}
+
+}  // namespace
+
+bool IsCommandFileName(std::string_view name, bool simpleMode) {
+    if (simpleMode) return name.size() == 11 && EndsWithIgnoringCase(name, "COMANDO.FPI");
+    return !name.empty() && EndsWithIgnoringCase(name, ".FPI");
+}
+
+bool HasEndMarker(std::string_view text) {
+    PieceReader pieces(text);
+    std::optional<std::string_view> last;
+    while (auto piece = pieces.Next(kMarkerPieceChars)) last = piece;
+    if (!last) return false;
+    const std::string_view marker = last->substr(0, last->find(' '));
+    return marker == "." || marker == ".\n";
+}
+
+bool IsAbandoned(const platform::LocalTime& now, const platform::LocalTime& lastWrite) {
+    return MinuteIndex(now) - MinuteIndex(lastWrite) > 2;
+}
+
+std::string AbandonedName(std::string_view name, const platform::LocalTime& t) {
+    const auto firstNonDot = name.find_first_not_of('.');
+    const auto cut = firstNonDot == std::string_view::npos ? std::string_view::npos : name.find('.', firstNonDot);
+    char digits[64];
+    std::snprintf(digits, sizeof digits, "_%04d%02d%02d%02d%02d%02d%06d.bad", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second, t.millisecond);
+    return std::string(name.substr(0, cut)) + digits;
+}
+
+std::string BaseName(std::string_view name) { return std::string(name.substr(0, name.rfind('.'))); }
+
+std::string FormatStamp(const platform::LocalTime& t) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return stamp;
+}
+
+std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory, bool simpleMode) {
+    std::vector<platform::FileEntry> candidates = platform::ListFiles(directory);
+    std::erase_if(candidates, [&](const platform::FileEntry& e) { return !IsCommandFileName(e.name, simpleMode); });
+    // A POS expects its files answered in the order it wrote them.
+    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.lastWriteNs, a.name) < std::tie(b.lastWriteNs, b.name);
+    });
+    for (const platform::FileEntry& entry : candidates) {
+        if (shared_.IsUndeletedFile(IdentityOf(directory, entry))) continue;
+        if (auto text = CheckCommandFile(directory, entry)) {
+            return TakenFile{directory, entry.name, BaseName(entry.name), FormatStamp(platform::Now()),
+                             std::move(*text), entry};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Intake::CheckCommandFile(const std::string& directory,
+                                                    const platform::FileEntry& entry) {
+    // The bytes checked here are the bytes executed: a file rewritten after
+    // the check is not run half-new.
+    const auto bytes = platform::ReadFileBytes(platform::JoinPath(directory, entry.name));
+    if (!bytes) return std::nullopt;
+    std::string text = FoldTextMode(*bytes);
+    if (HasEndMarker(text)) return text;
+    if (IsAbandoned(platform::Now(), entry.lastWrite)) MoveAbandoned(directory, entry);
+    return std::nullopt;
+}
+
+void Intake::MoveAbandoned(const std::string& directory, const platform::FileEntry& entry) {
+    const std::string newName = AbandonedName(entry.name, entry.lastWrite);
+    const auto key = std::make_pair(platform::JoinPath(directory, entry.name), entry.lastWriteNs);
+    if (platform::MoveFileNoReplace(key.first, platform::JoinPath(directory, newName))) {
+        failedMoves_.erase(key);
+        log_.WriteLog(FillPattern(texts::kFileRenamed, {entry.name, newName}));
+    } else if (failedMoves_.insert(key).second) {
+        log_.WriteLog(FillPattern(texts::kFileRenameFailed, {entry.name, newName}));
+    }
+}
+
+void Intake::FinishCommandFile(const TakenFile& file) {
+    const std::string path = platform::JoinPath(file.directory, file.name);
+    if (platform::RemoveFile(path) || !platform::FileExists(path)) return;
+    // Executing a sale twice is the worst this agent can do: a file that
+    // stays behind is never run again unless it changes.
+    shared_.RememberUndeletedFile(IdentityOf(file.directory, file.entry));
+    log_.WriteLog(FillPattern(texts::kFileNotDeleted, {file.name}));
+}
+
+}  // namespace zentrada::engine

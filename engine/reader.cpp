@@ -1,0 +1,93 @@
+#include "engine/reader.h"
+
+#include "engine/text_file.h"
+
+namespace zentrada::engine {
+namespace {
+
+std::string_view Trim(std::string_view text, std::string_view blanks) {
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+}  // namespace
+
+std::optional<std::string_view> SplitField(FieldCursor& cursor, char separator) {
+    const std::string_view text = cursor.text;
+    if (cursor.position >= text.size()) return std::nullopt;
+    const auto end = text.find(separator, cursor.position);
+    const std::size_t fieldEnd = end == std::string_view::npos ? text.size() : end;
+    std::string_view field = text.substr(cursor.position, fieldEnd - cursor.position);
+    cursor.position = std::min(text.size(), fieldEnd + 1);
+    return field;
+}
+
+std::optional<commands::CommandLine> ParseCommandLine(std::string_view line) {
+    const auto lastBar = line.rfind('|');
+    if (lastBar != std::string_view::npos) line = line.substr(0, lastBar + 1);
+    FieldCursor cursor{line};
+    const auto name = SplitField(cursor, '|');
+    if (!name) return std::nullopt;
+    commands::CommandLine command;
+    command.name = *name;
+    while (command.ParamCount() < commands::kMaxParameters) {
+        const auto field = SplitField(cursor, '|');
+        if (!field) break;
+        command.params.emplace_back(*field);
+    }
+    return command;
+}
+
+CommandFileReader::CommandFileReader(std::string text) : text_(std::move(text)) {}
+
+void CommandFileReader::ReadOptions(FileOptions& options) {
+    PieceReader pieces(text_);
+    for (;;) {
+        const std::size_t start = pieces.Position();
+        const auto piece = pieces.Next(kOptionPieceChars);
+        if (!piece) break;
+        ++lineNumber_;
+        // Only blanks and tabs are trimmed here: a bare line feed is an empty
+        // line, which ends the option block.
+        const std::string_view line = Trim(*piece, " \t");
+        if (!line.empty() && line[0] == '/') {
+            const std::string upper = AsciiUpper(line);
+            if (upper.find("/PRE") != std::string::npos) options.checkOnly = true;
+            if (upper.find("/NOSTOP") != std::string::npos) options.stopOnError = false;
+            continue;
+        }
+        if (!line.empty() && line[0] == ';') continue;
+        --lineNumber_;
+        pieces.Seek(start);
+        break;
+    }
+    position_ = pieces.Position();
+}
+
+bool CommandFileReader::ReadNextCommandLine(commands::CommandLine& command) {
+    command = {};
+    PieceReader pieces(text_);
+    pieces.Seek(position_);
+    for (;;) {
+        const auto piece = pieces.Next(kCommandPieceChars);
+        position_ = pieces.Position();
+        if (!piece) return false;
+        ++lineNumber_;
+        const std::string_view line = Trim(*piece, " \t\r\n");
+        if (!line.empty() && (line[0] == '/' || line[0] == ';')) continue;
+        if (auto parsed = ParseCommandLine(line)) {
+            command = std::move(*parsed);
+            return true;
+        }
+    }
+}
+
+}  // namespace zentrada::engine

@@ -1,0 +1,58 @@
+// The command line reader: the option block at the head of a command file,
+// then one command line at a time, with the physical line number that every
+// response record names.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "commands/command_line.h"
+
+namespace zentrada::engine {
+
+inline constexpr std::size_t kOptionPieceChars = 1023;
+inline constexpr std::size_t kCommandPieceChars = 2998;
+
+// Position of a field split over one line.
+struct FieldCursor {
+    std::string_view text;
+    std::size_t position = 0;
+};
+
+// The next field of the cursor's text up to `separator`; none once nothing is
+// left. "A|B||C|" gives A, B, an empty field, C, then none.
+std::optional<std::string_view> SplitField(FieldCursor& cursor, char separator);
+
+// One command line's name and parameters (at most 30; further fields are
+// dropped). Text after the last "|" is dropped; none for an empty line.
+std::optional<commands::CommandLine> ParseCommandLine(std::string_view line);
+
+struct FileOptions {
+    bool checkOnly = false;    // "/PRE"
+    bool stopOnError = true;   // cleared by "/NOSTOP"
+};
+
+class CommandFileReader {
+public:
+    // `text` is the file's content as text mode reads it.
+    explicit CommandFileReader(std::string text);
+
+    // Rewinds, applies the option block's options to `options` (never resets
+    // them) and stops before the first line after the block.
+    void ReadOptions(FileOptions& options);
+    // The next command line, skipping comment, option and empty lines; false
+    // at the end of the file, with an empty name.
+    bool ReadNextCommandLine(commands::CommandLine& line);
+
+    std::int32_t LineNumber() const { return lineNumber_; }
+    void ResetLineNumber() { lineNumber_ = 0; }
+
+private:
+    std::string text_;
+    std::size_t position_ = 0;
+    std::int32_t lineNumber_ = 0;
+};
+
+}  // namespace zentrada::engine

@@ -1,0 +1,167 @@
+#include "engine/worker.h"
+
+#include <thread>
+
+#include "commands/catalogue.h"
+#include "engine/response_writer.h"
+#include "resources/texts.h"
+
+namespace zentrada::engine {
+namespace {
+
+void CallSysLog(const driver::DriverBinding& binding, const char* path, std::int32_t level) {
+    if (binding.TORVA_Sys_Log != nullptr) binding.TORVA_Sys_Log(path, level);
+}
+
+}  // namespace
+
+Worker::Worker(SharedState& shared, const AgentEnvironment& environment)
+    : shared_(shared), environment_(environment), log_(environment.logPath), intake_(shared, log_) {}
+
+bool Worker::BindDriverLibrary() {
+    engine_.driverLog.level = 0;
+    log_.WriteLog(texts::kLoadingLibrary);
+    const driver::LoadResult result = driver::LoadDriverLibrary(environment_.driverLibrary, engine_.binding);
+    if (!result.loaded) {
+        log_.WritePlainLine(texts::kLibraryNotFound);
+        return false;
+    }
+    for (const char* name : result.missing)
+        log_.WritePlainLine(std::string(texts::kEntryPointMissingPrefix) + name);
+    return true;
+}
+
+std::optional<WorkerEnd> Worker::Start() {
+    if (!BindDriverLibrary()) {
+        if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
+        return WorkerEnd::DriverNotLoaded;
+    }
+    // A library without the port call cannot open the port.
+    const auto openPort = engine_.binding.TORVA_Serial_Abrir_PortaEX;
+    if (openPort == nullptr || openPort() != 0) {
+        if (environment_.showError) environment_.showError(texts::kAgentErrorTitle, texts::kPortOpenFailed);
+        log_.WriteLog(texts::kThreadEndedPortError);
+        shared_.agentRunning = false;
+        return WorkerEnd::PortNotOpened;
+    }
+    shared_.agentRunning = true;
+    // A stop asked for while starting holds once the port is open.
+    if (shared_.stopRequested.exchange(false)) shared_.agentRunning = false;
+    return std::nullopt;
+}
+
+bool Worker::RunCycle() {
+    const std::optional<TakenFile> file =
+        intake_.ScanInputDirectory(shared_.InputDirectory(), shared_.simpleMode.load());
+    if (!file) {
+        IdlePoll();
+        return false;
+    }
+    ProcessFile(*file);
+    intake_.FinishCommandFile(*file);
+    return true;
+}
+
+void Worker::IdlePoll() {
+    const driver::DriverBinding& binding = engine_.binding;
+    CallSysLog(binding, "", 0);
+    // A library without the status query leaves the printer off line.
+    std::int32_t status = -1;
+    if (binding.TORVA_Obter_Estado_Impressora != nullptr) {
+        engine_.statusBuffer.fill(0);
+        status = binding.TORVA_Obter_Estado_Impressora(engine_.statusBuffer.data());
+    }
+    shared_.printerOnline = status == 0;
+    RestoreDriverLog();
+}
+
+void Worker::RestoreDriverLog() {
+    const commands::DriverLogSetting& log = engine_.driverLog;
+    if (log.level == 0) {
+        const std::int32_t setting = environment_.readDriverLogSetting ? environment_.readDriverLogSetting() : 0;
+        if (setting == 1) CallSysLog(engine_.binding, "", 1000);
+        if (setting == 2) CallSysLog(engine_.binding, "", 2000);
+    } else if (log.level == 1) {
+        CallSysLog(engine_.binding, log.path.c_str(), 1000);
+    } else if (log.level == 2) {
+        CallSysLog(engine_.binding, log.path.c_str(), 2000);
+    }
+}
+
+void Worker::ProcessFile(const TakenFile& file) {
+    engine_.options = FileOptions{};
+    CommandFileReader reader(file.text);
+    // The output directory and the mode are taken once per file, so all
+    // records of one command file go to one response file.
+    const bool simpleMode = shared_.simpleMode.load();
+    ResponseWriter responses(
+        platform::JoinPath(shared_.OutputDirectory(), ResponseFileName(file.baseName, file.stamp, simpleMode)),
+        log_, [&reader] { return reader.LineNumber(); });
+    commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
+
+    reader.ReadOptions(engine_.options);
+    if (engine_.options.checkOnly) {
+        context.checkOnly = true;
+        if (CheckingPassFails(reader, context)) return;
+        reader.ResetLineNumber();
+        reader.ReadOptions(engine_.options);
+        engine_.options.checkOnly = false;
+        context.checkOnly = false;
+    }
+    ExecutionPass(reader, context);
+}
+
+bool Worker::CheckingPassFails(CommandFileReader& reader, commands::CommandContext& context) {
+    bool failed = false;
+    commands::CommandLine line;
+    while (reader.ReadNextCommandLine(line)) {
+        const std::int32_t code = commands::LookupCommandCode(line.name);
+        if (code == commands::kNotCatalogued) {
+            context.responses.WriteResponse({"3", texts::kUnknownCommand});
+            failed = true;
+        } else if (commands::DispatchCommand(code, line.params, context) == -1) {
+            context.responses.WriteResponse({"3", texts::kWrongParameterCount});
+            failed = true;
+        }
+    }
+    return failed;
+}
+
+void Worker::ExecutionPass(CommandFileReader& reader, commands::CommandContext& context) {
+    commands::CommandLine line;
+    while (reader.ReadNextCommandLine(line)) {
+        const std::int32_t code = commands::LookupCommandCode(line.name);
+        if (code != commands::kNotCatalogued) {
+            const std::int32_t result = commands::DispatchCommand(code, line.params, context);
+            if (result == 0) continue;
+            // -1 is both a wrong count and a driver status; the line gets the
+            // count record after any record of the handler.
+            if (result == -1) context.responses.WriteResponse({"3", texts::kWrongParameterCount});
+        } else {
+            if (line.name.substr(0, line.name.find(' ')) == ".") return;
+            context.responses.WriteResponse({"3", texts::kUnknownCommand});
+        }
+        if (engine_.options.stopOnError) return;
+    }
+}
+
+void Worker::Stop() {
+    if (engine_.binding.TORVA_Serial_Fechar_Porta != nullptr) engine_.binding.TORVA_Serial_Fechar_Porta();
+    log_.WriteLog(texts::kThreadEndedNormally);
+}
+
+WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environment) {
+    Worker worker(shared, environment);
+    AgentLog(environment.logPath).WriteLog(texts::kThreadStarted);
+    shared.agentRunning = false;
+    shared.printerOnline = false;
+    std::this_thread::sleep_for(environment.startPause);
+    if (const auto end = worker.Start()) return *end;
+    do {
+        if (!worker.RunCycle()) std::this_thread::sleep_for(environment.idlePause);
+    } while (shared.agentRunning);
+    worker.Stop();
+    return WorkerEnd::Stopped;
+}
+
+}  // namespace zentrada::engine

@@ -1,0 +1,56 @@
+// The worker: one run of the agent from binding the driver library to closing
+// the printer port. Its steps are public so that tests can drive single
+// cycles; AgentThreadMain runs them in order.
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "commands/command_context.h"
+#include "driver/binding.h"
+#include "engine/agent_engine.h"
+#include "engine/agent_log.h"
+#include "engine/intake.h"
+#include "engine/reader.h"
+
+namespace zentrada::engine {
+
+// The state of one run of the worker thread.
+struct AgentEngine {
+    FileOptions options;  // checkOnly and stopOnError of the file in hand
+    commands::DriverLogSetting driverLog;
+    driver::DriverBinding binding;
+    std::array<char, 100> statusBuffer{};
+};
+
+class Worker {
+public:
+    Worker(SharedState& shared, const AgentEnvironment& environment);
+
+    // Binds the driver library and opens the printer port; on success the
+    // agent is running and nothing is returned.
+    std::optional<WorkerEnd> Start();
+    // One cycle: the oldest ready file is run, or else the printer is polled
+    // (without the pause). True when a file was run.
+    bool RunCycle();
+    // Closes the port and logs the end.
+    void Stop();
+
+    const AgentEngine& Engine() const { return engine_; }
+
+private:
+    bool BindDriverLibrary();
+    void IdlePoll();
+    void RestoreDriverLog();
+    void ProcessFile(const TakenFile& file);
+    bool CheckingPassFails(CommandFileReader& reader, commands::CommandContext& context);
+    void ExecutionPass(CommandFileReader& reader, commands::CommandContext& context);
+
+    SharedState& shared_;
+    const AgentEnvironment& environment_;
+    AgentLog log_;
+    Intake intake_;
+    AgentEngine engine_;
+};
+
+}  // namespace zentrada::engine
