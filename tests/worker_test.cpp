@@ -1,0 +1,314 @@
+#include <algorithm>
+#include <thread>
+
+#include "agent_fixture.h"
+#include "resources/texts.h"
+
+namespace zentrada::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kUnknown = std::string("3|") + texts::kUnknownCommand + "|\r\r\n";
+const std::string kWrongCount = std::string("3|") + texts::kWrongParameterCount + "|\r\r\n";
+const std::string kOpen = "TORVA_Fiscal_Abrir_Cupom|A|B|C|D|07|";
+const std::string kCancelLast = "TORVA_Fiscal_Cancelar_Ultimo_Item";
+
+class WorkerTest : public AgentFixture {};
+
+TEST_F(WorkerTest, UncataloguedCommandIsAnsweredWithCode3AndTheFileDeleted) {
+    StartWorker();
+    EXPECT_EQ(Run({"TORVA_Nao_Existe|1|", "."}),
+              "Line 1: 3|Erro no comando. Nome de comando n\xE3o existente.|\r\r\n");
+    EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(WorkerTest, EachLineIsOneDriverCallAndOneRecord) {
+    StartWorker();
+    EXPECT_EQ(Run({kOpen, "; comment", kCancelLast, "."}), "Line 1: 0|\r\r\nLine 3: 0|\r\r\n");
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"TORVA_Fiscal_Abrir_Cupom|A|B|C|D|7|",
+                                                 "TORVA_Fiscal_Cancelar_Ultimo_Item|"}));
+}
+
+TEST_F(WorkerTest, CheckingPassWritesNothingAndTheFileRunsOnce) {
+    StartWorker();
+    EXPECT_EQ(Run({"/PRE", kOpen, kCancelLast, "."}), "Line 2: 0|\r\r\nLine 3: 0|\r\r\n");
+    EXPECT_EQ(Trace().size(), 2u);
+}
+
+TEST_F(WorkerTest, CheckingPassRejectsTheWholeFile) {
+    StartWorker();
+    EXPECT_EQ(Run({"/PRE", kOpen, "NOPE|", kCancelLast + "|x|", "TORVA_Serial_Obter_Estado_Com", "."}),
+              "Line 3: " + kUnknown + "Line 4: " + kWrongCount + "Line 5: " + kWrongCount);
+    EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(WorkerTest, AFailedLineIsTheLastOneRun) {
+    StartWorker();
+    Script({"TORVA_Fiscal_Abrir_Cupom|9|"});
+    EXPECT_EQ(Run({kOpen, kCancelLast, "."}), "Line 1: 9|\r\r\n");
+    EXPECT_EQ(Trace().size(), 1u);
+    EXPECT_EQ(Run({"NOPE", kCancelLast, "."}), "Line 1: " + kUnknown);
+    EXPECT_EQ(Run({kOpen + "x|", kCancelLast, "."}), "Line 1: " + kWrongCount);
+}
+
+TEST_F(WorkerTest, NoStopAttemptsAndAnswersEveryLine) {
+    StartWorker();
+    Script({"TORVA_Fiscal_Abrir_Cupom|9|"});
+    EXPECT_EQ(Run({"/NOSTOP", kOpen, "NOPE|", kCancelLast + "|1|", kCancelLast, "."}),
+              "Line 2: 9|\r\r\nLine 3: " + kUnknown + "Line 4: " + kWrongCount + "Line 5: 0|\r\r\n");
+}
+
+TEST_F(WorkerTest, MinusOneFromTheDriverIsAnsweredTwice) {
+    StartWorker();
+    Script({"TORVA_Fiscal_Cancelar_Ultimo_Item|-1|"});
+    EXPECT_EQ(Run({kCancelLast, kOpen, "."}), "Line 1: -1|\r\r\nLine 1: " + kWrongCount);
+    EXPECT_EQ(Trace().size(), 1u);
+}
+
+TEST_F(WorkerTest, DotLineIsPassedOverButDotAndWordEndsThePass) {
+    StartWorker();
+    EXPECT_EQ(Run({kCancelLast, ".", kCancelLast, ". fim", kCancelLast, "."}), "Line 1: 0|\r\r\nLine 3: 0|\r\r\n");
+}
+
+TEST_F(WorkerTest, OutputsFollowTheStatusAndStatusOneBlanksThem) {
+    StartWorker();
+    Script({"TORVA_Fiscal_Obter_SubTotal|0|123,45|"});
+    EXPECT_EQ(Run({"TORVA_Fiscal_Obter_SubTotal", "."}), "Line 1: 0|123,45|\r\r\n");
+    Script({"TORVA_Fiscal_Obter_SubTotal|1|123,45|"});
+    EXPECT_EQ(Run({"TORVA_Fiscal_Obter_SubTotal", "."}), "Line 1: 1||\r\r\n");
+}
+
+TEST_F(WorkerTest, TextsReachTheDriverAndTheResponseAsCodePage1252Bytes) {
+    StartWorker();
+    Script({"TORVA_Obter_Mensagem_Erro|0|N\xFAmero inv\xE1lido|"});
+    EXPECT_EQ(Run({"TORVA_Obter_Mensagem_Erro|A\xE7\xE3o|", "."}), "Line 1: 0|N\xFAmero inv\xE1lido|\r\r\n");
+    EXPECT_EQ(Trace(), std::vector<std::string>{"TORVA_Obter_Mensagem_Erro|A\xE7\xE3o|<out>|"});
+}
+
+TEST_F(WorkerTest, FilesWithoutTheMarkerWaitThenGoToTheirBadNames) {
+    StartWorker();
+    Drop("WAIT.FPI", {kCancelLast});
+    Drop("OLD.1.FPI", {kCancelLast});
+    AgeFile(in() / "OLD.1.FPI", 10min);
+    const auto written = fs::last_write_time(in() / "OLD.1.FPI");
+    EXPECT_FALSE(Cycle());
+    EXPECT_TRUE(fs::exists(in() / "WAIT.FPI"));
+    const auto bad = FilesLike(in(), "OLD_", ".bad");
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_EQ(bad[0].size(), std::string("OLD_20261206052233000123.bad").size());
+    EXPECT_EQ(fs::last_write_time(in() / bad[0]), written);
+    EXPECT_NE(Log().find(" - Arquivo renomeado de (OLD.1.FPI) para (" + bad[0] +
+                         "). Finalizador do arquivo n\xE3o encontrado.\r\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(Trace().size() >= 1 && FilesLike(out(), "", ".fpo").empty());
+}
+
+TEST_F(WorkerTest, AFailedMoveIsLoggedOnceAndNeverAsARename) {
+    StartWorker();
+    Drop("OLD.FPI", {kCancelLast});
+    AgeFile(in() / "OLD.FPI", 10min);
+    ASSERT_TRUE(Cycle() == false);
+    const std::string badName = FilesLike(in(), "OLD_", ".bad").at(0);
+    // Put the file back under its old name while another holds the .bad name.
+    Drop("OLD.FPI", {kCancelLast});
+    fs::last_write_time(in() / "OLD.FPI", fs::last_write_time(in() / badName));
+    const std::string logBefore = Log();
+    for (int i = 0; i < 3; ++i) Cycle();
+    const std::string added = Log().substr(logBefore.size());
+    EXPECT_TRUE(fs::exists(in() / "OLD.FPI"));
+    EXPECT_EQ(added.find("renomeado"), std::string::npos);
+    const auto failed = added.find("Falha ao renomear o arquivo (OLD.FPI) para (" + badName + ")");
+    ASSERT_NE(failed, std::string::npos);
+    EXPECT_EQ(added.find("Falha", failed + 1), std::string::npos);
+}
+
+TEST_F(WorkerTest, OneFilePerCycleOldestFirst) {
+    StartWorker();
+    Drop("B.FPI", {"TORVA_Autenticar_Imprimir|B|", "."});
+    Drop("A.FPI", {"TORVA_Autenticar_Imprimir|A|", "."});
+    AgeFile(in() / "B.FPI", 1min);
+    EXPECT_TRUE(Cycle());
+    EXPECT_TRUE(fs::exists(in() / "A.FPI"));
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"TORVA_Autenticar_Imprimir|B|", "TORVA_Autenticar_Imprimir|A|"}));
+    EXPECT_FALSE(Cycle());
+}
+
+TEST_F(WorkerTest, LowerCaseExtensionIsTakenAndDeletedUnderItsRealName) {
+    StartWorker();
+    Drop("venda.fpi", {kCancelLast, "."});
+    EXPECT_TRUE(Cycle());
+    EXPECT_FALSE(fs::exists(in() / "venda.fpi"));
+    EXPECT_EQ(Response("venda_"), "Line 1: 0|\r\r\n");
+}
+
+TEST_F(WorkerTest, SimplifiedModeAnswersComandoOnlyAndNeverMixesFiles) {
+    shared.simpleMode = true;
+    StartWorker();
+    Drop("OUTRO.FPI", {kCancelLast, "."});
+    Drop("COMANDO.FPI", {kCancelLast, kCancelLast, "."});
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(ReadBytes(out() / "COMANDO.fpo"), "Line 1: 0|\r\r\nLine 2: 0|\r\r\n");
+    // Options first: its first record answers line 2, yet it starts afresh.
+    Drop("COMANDO.FPI", {"/NOSTOP", kCancelLast, "."});
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(ReadBytes(out() / "COMANDO.fpo"), "Line 2: 0|\r\r\n");
+    EXPECT_FALSE(Cycle());
+    EXPECT_TRUE(fs::exists(in() / "OUTRO.FPI"));
+}
+
+TEST_F(WorkerTest, AnExecutedFileThatCannotBeDeletedIsNeverRunAgainWhileUnchanged) {
+    StartWorker();
+    Drop("VENDA.FPI", {kOpen, "."});
+    const std::string path = (in() / "VENDA.FPI").string();
+    if (std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "no chattr here";
+    EXPECT_TRUE(Cycle());
+    EXPECT_FALSE(Cycle());
+    EXPECT_FALSE(Cycle());
+    std::system(("chattr -i '" + path + "'").c_str());
+    EXPECT_EQ(Trace().size() - 4, 1u);  // one sale, then two idle polls (2 calls each)
+    EXPECT_NE(Log().find(" - Arquivo (VENDA.FPI) executado e n\xE3o apagado."), std::string::npos);
+    // A new file under the same name is a new command file.
+    Drop("VENDA.FPI", {kOpen, "."});
+    AgeFile(in() / "VENDA.FPI", -1min);
+    EXPECT_TRUE(Cycle());
+    EXPECT_FALSE(fs::exists(in() / "VENDA.FPI"));
+}
+
+TEST_F(WorkerTest, MissingDirectoriesLoseNothingButTheAnswer) {
+    StartWorker();
+    shared.SetDirectories((in() / "nowhere").string(), (out() / "nowhere").string());
+    EXPECT_FALSE(Cycle());
+    shared.SetDirectories(in().string(), (out() / "nowhere").string());
+    Drop("VENDA.FPI", {kCancelLast, "."});
+    EXPECT_TRUE(Cycle());
+    EXPECT_FALSE(fs::exists(in() / "VENDA.FPI"));
+    EXPECT_NE(Log().find("Erro ao gravar o arquivo de resposta ("), std::string::npos);
+}
+
+TEST_F(WorkerTest, BadInputNeverBreaksTheWorker) {
+    StartWorker();
+    std::string binary;
+    for (int i = 0; i < 100000; ++i) binary += static_cast<char>((i * 31 + 7) % 256);
+    std::replace(binary.begin(), binary.end(), '\x1A', '\x1B');  // Ctrl-Z would end the text
+    WriteBytes(in() / "BIN.FPI", binary + "\r\n.");
+    EXPECT_TRUE(Cycle());
+    EXPECT_FALSE(fs::exists(in() / "BIN.FPI"));
+    std::string many = "TORVA_Autenticar_Imprimir|";
+    for (int i = 0; i < 40; ++i) many += "p|";
+    // A NUL ends the line's text, as it does for a C-string reader: the
+    // parameter loses its closing bar.
+    WriteBytes(in() / "NUL.FPI", "/NOSTOP\r\n" + std::string("TORVA_Autenticar_Imprimir|a\0b|\r\n", 32) + many + "\r\n.");
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(Response("NUL_"), "Line 2: " + kWrongCount + "Line 3: " + kWrongCount);
+}
+
+TEST_F(WorkerTest, IdlePollSwitchesTheDriverLogAroundTheStatusQuery) {
+    StartWorker();
+    EXPECT_FALSE(Cycle());
+    EXPECT_TRUE(shared.printerOnline);
+    driverLogSetting = 2;
+    EXPECT_FALSE(Cycle());
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"TORVA_Sys_Log||0|", "TORVA_Obter_Estado_Impressora|<out>|",
+                                                 "TORVA_Sys_Log||0|", "TORVA_Obter_Estado_Impressora|<out>|",
+                                                 "TORVA_Sys_Log||2000|"}));
+    Script({"TORVA_Obter_Estado_Impressora|5|"});
+    EXPECT_FALSE(Cycle());
+    EXPECT_FALSE(shared.printerOnline);
+}
+
+TEST_F(WorkerTest, DriverLogCommandIsRestoredByEveryIdlePoll) {
+    StartWorker();
+    EXPECT_EQ(Run({"TORVA_Sys_Log|/var/log/torva|1|", "."}), "Line 1: 0|\r\r\n");
+    ClearTrace();
+    EXPECT_FALSE(Cycle());
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"TORVA_Sys_Log||0|", "TORVA_Obter_Estado_Impressora|<out>|",
+                                                 "TORVA_Sys_Log|/var/log/torva|1000|"}));
+    Run({"TORVA_Sys_Log|x|7|", "."});
+    ClearTrace();
+    EXPECT_FALSE(Cycle());
+    EXPECT_EQ(Trace().size(), 2u);
+    // A checking pass leaves the setting alone.
+    Run({"/PRE", "TORVA_Sys_Log|y|2|", "NOPE", "."});
+    EXPECT_EQ(worker->Engine().driverLog.level, 7);
+}
+
+TEST_F(WorkerTest, BindingLogsAMissingLibraryAndReportsIt) {
+    environment.driverLibrary = (root / "nowhere.so");
+    engine::Worker lone(shared, environment);
+    EXPECT_EQ(lone.Start(), engine::WorkerEnd::DriverNotLoaded);
+    const std::string log = Log();
+    EXPECT_EQ(log.substr(17), " - Carregando DLL\r\r\nErro! Dll InterfaceTorva n\xE3o encontrada.\r\r\n");
+    EXPECT_EQ(errors, std::vector<std::string>{std::string(texts::kErrorTitle) + "|" + texts::kLibraryLoadFailed});
+}
+
+TEST_F(WorkerTest, MissingEntryPointsAreLoggedInOrderAndAnsweredWithoutACall) {
+    environment.driverLibrary = PrinterLibrary("Partial");
+    StartWorker();
+    EXPECT_EQ(Log().substr(17),
+              " - Carregando DLL\r\r\n"
+              "Erro! Metodo n\xE3o encontrado. TORVA_Config_Habilita_EAD\r\r\n"
+              "Erro! Metodo n\xE3o encontrado. TORVA_Display_Cursor\r\r\n");
+    EXPECT_EQ(Run({"TORVA_Display_Cursor|1|2|3|", kCancelLast, "."}),
+              "Line 1: 3|Erro! Metodo n\xE3o encontrado. TORVA_Display_Cursor|\r\r\n");
+    EXPECT_EQ(Run({"/PRE", "TORVA_Display_Cursor|1|2|3|", kCancelLast, "."}),
+              "Line 2: 3|Erro! Metodo n\xE3o encontrado. TORVA_Display_Cursor|\r\r\n");
+    EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(WorkerTest, APortThatCannotBeOpenedEndsTheWorkerAfterTheMessage) {
+    Script({"TORVA_Serial_Abrir_PortaEX|4|"});
+    shared.agentRunning = true;
+    engine::Worker lone(shared, environment);
+    EXPECT_EQ(lone.Start(), engine::WorkerEnd::PortNotOpened);
+    EXPECT_FALSE(shared.agentRunning);
+    EXPECT_EQ(errors, std::vector<std::string>{std::string(texts::kAgentErrorTitle) + "|" + texts::kPortOpenFailed});
+    EXPECT_TRUE(Log().ends_with(" - Thread encerrada, erro de comunica\xE7\xE3o com a impressora.\r\r\n"));
+    EXPECT_EQ(Trace(), std::vector<std::string>{"TORVA_Serial_Abrir_PortaEX|"});
+}
+
+TEST_F(WorkerTest, ALibraryWithoutThePortCallCannotStart) {
+    environment.driverLibrary = PrinterLibrary("NoWorker");
+    engine::Worker lone(shared, environment);
+    EXPECT_EQ(lone.Start(), engine::WorkerEnd::PortNotOpened);
+    EXPECT_TRUE(Trace().empty());
+}
+
+TEST_F(WorkerTest, ALibraryWithoutPollingCallsStaysOffLineAndStopsCleanly) {
+    environment.driverLibrary = PrinterLibrary("NoPoll");
+    StartWorker();
+    driverLogSetting = 2;
+    shared.printerOnline = true;
+    EXPECT_FALSE(Cycle());
+    EXPECT_FALSE(shared.printerOnline);
+    worker->Stop();
+    EXPECT_TRUE(Trace().empty());
+    EXPECT_TRUE(Log().ends_with(" - Thread encerrada normalmente.\r\r\n"));
+}
+
+TEST_F(WorkerTest, TheThreadRunsFilesAndStopsInOrder) {
+    Drop("VENDA.FPI", {kCancelLast, "."});
+    engine::WorkerEnd end{};
+    std::thread thread([&] { end = engine::AgentThreadMain(shared, environment); });
+    for (int i = 0; i < 2000 && fs::exists(in() / "VENDA.FPI"); ++i) std::this_thread::sleep_for(5ms);
+    for (int i = 0; i < 2000 && !shared.agentRunning; ++i) std::this_thread::sleep_for(1ms);
+    shared.RequestStop();
+    thread.join();
+    EXPECT_EQ(end, engine::WorkerEnd::Stopped);
+    EXPECT_EQ(Response("VENDA_"), "Line 1: 0|\r\r\n");
+    const std::string log = Log();
+    EXPECT_NE(log.find(" - Thread iniciada.\r\r\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with(" - Thread encerrada normalmente.\r\r\n"));
+    EXPECT_EQ(Trace().back(), "TORVA_Serial_Fechar_Porta|");
+}
+
+TEST_F(WorkerTest, AStopAskedForWhileStartingIsNotLost) {
+    shared.RequestStop();
+    EXPECT_EQ(engine::AgentThreadMain(shared, environment), engine::WorkerEnd::Stopped);
+    EXPECT_FALSE(shared.agentRunning);
+    EXPECT_FALSE(shared.stopRequested);
+}
+
+}  // namespace
+}  // namespace zentrada::testing
