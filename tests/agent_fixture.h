@@ -15,10 +15,6 @@
 
 namespace zentrada::testing {
 
-inline std::string PrinterLibrary(const std::string& variant = "") {
-    return std::string(VIRTUAL_PRINTER_DIR) + "/libInterfaceTorva" + variant + ".so";
-}
-
 class AgentFixture : public ::testing::Test {
 protected:
     void SetUp() override {

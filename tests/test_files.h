@@ -70,4 +70,11 @@ inline std::vector<std::string> FilesLike(const fs::path& dir, const std::string
     return names;
 }
 
+#ifdef VIRTUAL_PRINTER_DIR
+// The virtual printer's library, or one of its test variants.
+inline std::string PrinterLibrary(const std::string& variant = "") {
+    return std::string(VIRTUAL_PRINTER_DIR) + "/libInterfaceTorva" + variant + ".so";
+}
+#endif
+
 }  // namespace zentrada::testing

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "commands/catalogue.h"
+#include "commands/conversions.h"
+#include "commands/families.h"
+
+namespace zentrada::commands {
+namespace {
+
+TEST(LookupTest, LetterCaseOfAsciiLettersIsIgnored) {
+    EXPECT_EQ(LookupCommandCode("TORVA_Fiscal_Abrir_Cupom"), 100);
+    EXPECT_EQ(LookupCommandCode("torva_fiscal_abrir_cupom"), 100);
+    EXPECT_EQ(LookupCommandCode("TORVA_FISCAL_ABRIR_CUPOM"), 100);
+    EXPECT_EQ(LookupCommandCode("TORVA_Sys_Log"), 905);
+    EXPECT_EQ(LookupCommandCode("TORVA_Serial_Obter_Estado_Com"), 3);
+}
+
+TEST(LookupTest, EveryOtherByteMustMatch) {
+    EXPECT_EQ(LookupCommandCode("TORVA_Fiscal_Abrir_Cupom "), 0);
+    EXPECT_EQ(LookupCommandCode(" TORVA_Fiscal_Abrir_Cupom"), 0);
+    EXPECT_EQ(LookupCommandCode(""), 0);
+    EXPECT_EQ(LookupCommandCode("TORVA_Fiscal_Abrir_Cup\xF3m"), 0);
+    EXPECT_EQ(LookupCommandCode("TORVA_Serial_Abrir_PortaEX"), 0);  // an entry point, not a command
+}
+
+TEST(LookupTest, EndMarker) {
+    EXPECT_EQ(LookupCommandCode("."), 2400);
+    EXPECT_EQ(LookupCommandCode(".."), 0);
+    EXPECT_EQ(LookupCommandCode(". x"), 0);
+}
+
+TEST(LookupTest, ExactCaseReachesTheNamesThatDifferOnlyInCase) {
+    EXPECT_EQ(LookupCommandCode("TORVA_Fiscal_Fechar_CupomEX"), 120);
+    EXPECT_EQ(LookupCommandCode("TORVA_Fiscal_Fechar_CupomEx"), 123);
+    EXPECT_EQ(LookupCommandCode("TORVA_FISCAL_FECHAR_CUPOMEX"), 120);
+    EXPECT_EQ(LookupCommandCode("torva_fiscal_fechar_cupomex"), 120);
+    EXPECT_EQ(LookupCommandCode("TORVA_RelatorioFiscal_RZEX"), 302);
+    EXPECT_EQ(LookupCommandCode("TORVA_RelatorioFiscal_RZEx"), 308);
+    EXPECT_EQ(LookupCommandCode("TORVA_RELATORIOFISCAL_RZEx"), 302);
+}
+
+TEST(CatalogueTest, HoldsEveryCodeOfEveryRangeOnce) {
+    std::set<std::int32_t> codes;
+    for (const CatalogueEntry& entry : Catalogue()) {
+        EXPECT_TRUE(codes.insert(entry.code).second) << entry.code;
+        EXPECT_EQ(LookupCommandCode(entry.name), entry.code) << entry.name;
+    }
+    EXPECT_EQ(codes.size(), 194u);
+    for (const Family& family : Families())
+        for (std::int32_t code = family.firstCode; code <= family.lastCode; ++code)
+            EXPECT_TRUE(codes.count(code)) << code;
+}
+
+TEST(ConversionTest, DecimalRule) {
+    EXPECT_EQ(ParseDecimal("12abc"), 12);
+    EXPECT_EQ(ParseDecimal("abc"), 0);
+    EXPECT_EQ(ParseDecimal(""), 0);
+    EXPECT_EQ(ParseDecimal(" -5"), -5);
+    EXPECT_EQ(ParseDecimal("\t\n+7"), 7);
+    EXPECT_EQ(ParseDecimal("4294967297"), 1);
+    EXPECT_EQ(ParseDecimal("2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseDecimal("-"), 0);
+    EXPECT_EQ(ParseDecimal("99999999999999999999999999"), -469762049);
+}
+
+TEST(ConversionTest, BooleanWords) {
+    for (const char* word : {" sim ", "Verdadeiro", "s", "1", "T", "true", "v", "Y", "yes", "S"})
+        EXPECT_EQ(ParseBooleanWord(word), 1) << word;
+    for (const char* word : {"SIMM", "0", "N", "FALSE", "01", "", "\t1", "2", "si m"})
+        EXPECT_EQ(ParseBooleanWord(word), 0) << word;
+}
+
+TEST(ConversionTest, CharIsTheFirstByte) {
+    EXPECT_EQ(ParseChar(""), 0);
+    EXPECT_EQ(ParseChar("ABC"), 'A');
+    EXPECT_EQ(ParseChar("sim"), 's');
+    EXPECT_EQ(ParseChar("\xE9"), 0xE9);
+}
+
+}  // namespace
+}  // namespace zentrada::commands
