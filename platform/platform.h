@@ -3,6 +3,7 @@
 // and Win32. Texts are code page 1252 bytes throughout; paths are narrow.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,6 +59,17 @@ void ShowFatalError(std::string_view title, std::string_view text);
 // Holds a process-wide lock named `name` until the process ends; false when
 // another process holds it already.
 bool AcquireSingleInstance(const std::string& name);
+// Stop requests from outside (SIGINT and SIGTERM on POSIX). Called before any
+// other thread starts, BlockStopRequests keeps them from ending the process;
+// WaitForStopRequest then waits up to `timeout` for one: true when one came.
+void BlockStopRequests();
+bool WaitForStopRequest(std::chrono::milliseconds timeout);
+
+// --- terminal (terminal.cpp) ---
+// Writes cp1252 text to standard output or standard error, converted to the
+// character set of the locale (set from the environment at start-up).
+enum class OutputStream { Output, Error };
+void WriteTerminalText(OutputStream stream, std::string_view text);
 
 // --- time (time.cpp) ---
 LocalTime Now();

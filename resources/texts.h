@@ -44,4 +44,24 @@ inline constexpr char kAlreadyRunning[] =
     "execut\xE1-lo novamente.";
 inline constexpr char kThreadStartFailed[] = "Erro de inicializa\xE7\xE3o da thread do Agente!";
 
+// Headless host: command-line usage and option errors.
+inline constexpr char kHostUsage[] =
+    "Uso: zentrada [op\xE7\xF5" "es]\n"
+    "Executa na impressora fiscal os arquivos de comando (*.FPI) do diret\xF3rio de entrada\n"
+    "e grava as respostas (*.fpo) no diret\xF3rio de sa\xED" "da.\n"
+    "\n"
+    "  --in DIR       diret\xF3rio de entrada (WorkDirectoryIn de zentrada.conf)\n"
+    "  --out DIR      diret\xF3rio de sa\xED" "da (WorkDirectoryOut de zentrada.conf)\n"
+    "  --simple       modo simplificado: s\xF3 COMANDO.FPI, respondido em COMANDO.fpo\n"
+    "  --driver ARQ   biblioteca do driver da impressora\n"
+    "                 (padr\xE3o: libInterfaceTorva.so ao lado do execut\xE1vel)\n"
+    "  --help         mostra esta ajuda\n"
+    "  --version      mostra a vers\xE3o\n"
+    "\n"
+    "As op\xE7\xF5" "es valem sobre zentrada.conf, lido ao lado do execut\xE1vel.\n"
+    "SIGINT ou SIGTERM param o agente depois do arquivo em execu\xE7\xE3o.\n";
+inline constexpr char kUnknownOption[] = "op\xE7\xE3o desconhecida: ";
+inline constexpr char kMissingOptionValue[] = "falta o valor da op\xE7\xE3o ";
+inline constexpr char kSeeHelp[] = "Use --help para ver as op\xE7\xF5" "es.";
+
 }  // namespace zentrada::texts

@@ -1,6 +1,10 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -32,12 +36,53 @@ std::string ExecutableBaseName() {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// TODO: terminal encoding
 void ShowFatalError(std::string_view title, std::string_view text) {
-    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
-                 static_cast<int>(text.size()), text.data());
+    std::string message(title);
+    message += ": ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        message.push_back(text[i]);
+    }
+    message.push_back('\n');
+    WriteTerminalText(OutputStream::Error, message);
 }
 
-bool AcquireSingleInstance(const std::string&) { return true; }
+// The lock is an flock on "<name>.lock" in $ZENTRADA_LOCK_DIR, else /tmp. The
+// descriptor stays open, so the lock goes with the process however it ends.
+bool AcquireSingleInstance(const std::string& name) {
+    const char* directory = std::getenv("ZENTRADA_LOCK_DIR");
+    const std::string path = JoinPath(directory != nullptr && *directory != '\0' ? directory : "/tmp", name + ".lock");
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);  // another user's lock file
+    if (fd < 0) return true;  // nothing to lock on: run as if alone
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    const bool heldElsewhere = errno == EWOULDBLOCK;
+    close(fd);
+    return !heldElsewhere;
+}
+
+namespace {
+
+sigset_t StopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+}  // namespace
+
+void BlockStopRequests() {
+    const sigset_t signals = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+bool WaitForStopRequest(std::chrono::milliseconds timeout) {
+    const sigset_t signals = StopSignals();
+    const auto count = timeout.count() < 0 ? 0 : timeout.count();
+    const timespec wait{static_cast<time_t>(count / 1000), static_cast<long>(count % 1000) * 1'000'000};
+    return sigtimedwait(&signals, nullptr, &wait) > 0;
+}
 
 }  // namespace zentrada::platform

@@ -1,0 +1,13 @@
+// The headless host's exit statuses.
+#pragma once
+
+namespace zentrada::shell {
+
+inline constexpr int kExitStopped = 0;            // stopped on request, or --help / --version
+inline constexpr int kExitDriverNotLoaded = 1;    // the driver library could not be loaded
+inline constexpr int kExitPortNotOpened = 2;      // the printer port could not be opened
+inline constexpr int kExitAlreadyRunning = 3;     // another instance of the same name runs
+inline constexpr int kExitThreadNotStarted = 4;   // the worker thread could not be started
+inline constexpr int kExitUsage = 64;             // unknown option or missing option value
+
+}  // namespace zentrada::shell

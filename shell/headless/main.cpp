@@ -1,0 +1,42 @@
+// The headless host: runs the agent worker in the foreground of a terminal
+// or under a service manager, stopped by SIGINT or SIGTERM.
+#include <clocale>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "resources/texts.h"
+#include "shell/exit_status.h"
+#include "shell/headless/run_agent.h"
+#include "shell/host_options.h"
+
+int main(int argc, char** argv) {
+    using namespace zentrada;
+    // Messages go to the terminal in the character set its locale names.
+    std::setlocale(LC_CTYPE, "");
+
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const shell::ParsedCommandLine parsed = shell::ParseHostOptions(arguments);
+    if (!parsed.error.empty()) {
+        platform::WriteTerminalText(platform::OutputStream::Error,
+                                    "zentrada: " + parsed.error + "\n" + texts::kSeeHelp + "\n");
+        return shell::kExitUsage;
+    }
+    switch (parsed.options.action) {
+        case shell::HostOptions::Action::ShowHelp:
+            platform::WriteTerminalText(platform::OutputStream::Output, texts::kHostUsage);
+            return shell::kExitStopped;
+        case shell::HostOptions::Action::ShowVersion:
+            platform::WriteTerminalText(platform::OutputStream::Output, shell::VersionLine() + "\n");
+            return shell::kExitStopped;
+        case shell::HostOptions::Action::Run:
+            break;
+    }
+
+    if (!platform::AcquireSingleInstance(platform::ExecutableBaseName())) {
+        platform::ShowFatalError(texts::kAlreadyRunningTitle, texts::kAlreadyRunning);
+        return shell::kExitAlreadyRunning;
+    }
+    return shell::RunAgent(parsed.options);
+}

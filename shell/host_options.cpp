@@ -1,0 +1,43 @@
+#include "shell/host_options.h"
+
+#include "resources/texts.h"
+
+namespace zentrada::shell {
+
+ParsedCommandLine ParseHostOptions(std::span<const std::string_view> arguments) {
+    ParsedCommandLine parsed;
+    HostOptions& options = parsed.options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--help") {
+            options.action = HostOptions::Action::ShowHelp;
+            return parsed;
+        }
+        if (argument == "--version") {
+            options.action = HostOptions::Action::ShowVersion;
+            return parsed;
+        }
+        if (argument == "--simple") {
+            options.simpleMode = true;
+            continue;
+        }
+        std::optional<std::string>* target = argument == "--in"       ? &options.inputDirectory
+                                             : argument == "--out"    ? &options.outputDirectory
+                                             : argument == "--driver" ? &options.driverLibrary
+                                                                      : nullptr;
+        if (target == nullptr) {
+            parsed.error = std::string(texts::kUnknownOption).append(argument);
+            return parsed;
+        }
+        if (i + 1 == arguments.size()) {
+            parsed.error = std::string(texts::kMissingOptionValue).append(argument);
+            return parsed;
+        }
+        *target = std::string(arguments[++i]);
+    }
+    return parsed;
+}
+
+std::string VersionLine() { return "zentrada " ZENTRADA_VERSION; }
+
+}  // namespace zentrada::shell
