@@ -51,13 +51,13 @@ std::optional<WorkerEnd> Worker::Start() {
 }
 
 bool Worker::RunCycle() {
-    const std::optional<TakenFile> file =
-        intake_.ScanInputDirectory(shared_.InputDirectory(), shared_.simpleMode.load());
+    const bool simpleMode = shared_.simpleMode.load();
+    const std::optional<TakenFile> file = intake_.ScanInputDirectory(shared_.InputDirectory(), simpleMode);
     if (!file) {
         IdlePoll();
         return false;
     }
-    ProcessFile(*file);
+    ProcessFile(*file, simpleMode);
     intake_.FinishCommandFile(*file);
     return true;
 }
@@ -88,12 +88,11 @@ void Worker::RestoreDriverLog() {
     }
 }
 
-void Worker::ProcessFile(const TakenFile& file) {
+void Worker::ProcessFile(const TakenFile& file, bool simpleMode) {
     engine_.options = FileOptions{};
     CommandFileReader reader(file.text);
     // The output directory and the mode are taken once per file, so all
     // records of one command file go to one response file.
-    const bool simpleMode = shared_.simpleMode.load();
     ResponseWriter responses(
         platform::JoinPath(shared_.OutputDirectory(), ResponseFileName(file.baseName, file.stamp, simpleMode)),
         log_, [&reader] { return reader.LineNumber(); });

@@ -42,7 +42,7 @@ private:
     bool BindDriverLibrary();
     void IdlePoll();
     void RestoreDriverLog();
-    void ProcessFile(const TakenFile& file);
+    void ProcessFile(const TakenFile& file, bool simpleMode);
     bool CheckingPassFails(CommandFileReader& reader, commands::CommandContext& context);
     void ExecutionPass(CommandFileReader& reader, commands::CommandContext& context);
 
