@@ -15,7 +15,7 @@ namespace zentrada::shell {
 namespace {
 
 constexpr char kLogFileName[] = "Zentrada_log.txt";
-// How long a stop request may wait to be seen once the worker has ended.
+// How often the wait for stop requests looks whether the worker has ended.
 constexpr std::chrono::milliseconds kStopPollInterval{200};
 
 // The driver library beside the executable when it is there, else the bare
