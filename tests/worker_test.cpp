@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "agent_fixture.h"
+#include "commands/families.h"
 #include "resources/texts.h"
 
 namespace zentrada::testing {
@@ -285,6 +286,35 @@ TEST_F(WorkerTest, ALibraryWithoutPollingCallsStaysOffLineAndStopsCleanly) {
     worker->Stop();
     EXPECT_TRUE(Trace().empty());
     EXPECT_TRUE(Log().ends_with(" - Thread encerrada normalmente.\r\r\n"));
+}
+
+// One file with every command of every family, as a POS would write it.
+TEST_F(WorkerTest, EveryCommandRunsFromOneCommandFile) {
+    StartWorker();
+    Script({"*|0|7|7|7|7|"});
+    std::vector<std::string> lines{"/NOSTOP"};
+    std::string expected;
+    for (const commands::Family& family : commands::Families()) {
+        for (const commands::CommandRow& row : family.rows()) {
+            std::string line = row.name + std::string("|");
+            for (int i = 0; i < row.parameterCount; ++i) line += "1|";
+            lines.push_back(line);
+            const std::string number = "Line " + std::to_string(lines.size()) + ": ";
+            if (row.rule == commands::RowRule::NeverExecuted) {
+                expected += number + kWrongCount;
+                continue;
+            }
+            expected += number + "0|";
+            for (int i = 0; i < row.kindCount; ++i) {
+                const commands::KindId id = row.kinds[i].id;
+                if (!commands::IsParameter(id)) expected += id == commands::KindId::OutFlag ? "S|" : "7|";
+            }
+            expected += "\r\r\n";
+        }
+    }
+    lines.push_back(".");
+    EXPECT_EQ(Run(lines), expected);
+    EXPECT_EQ(Trace().size(), 191u);
 }
 
 TEST_F(WorkerTest, TheThreadRunsFilesAndStopsInOrder) {
