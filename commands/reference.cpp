@@ -29,19 +29,18 @@ std::string Row(const CommandRow& row) {
     if (row.rule == RowRule::NeverExecuted)
         return "| " + std::to_string(row.code) + " | `" + row.name + "` | never executed | | 3 (wrong parameter count) |\n";
     std::vector<std::string> parameters, call, response{"status"};
-    bool outputsBetween = false;
     for (int i = 0; i < row.kindCount; ++i) {
         const std::string kind = KindName(row.kinds[i]);
         if (IsParameter(row.kinds[i].id)) {
             parameters.push_back(kind);
             call.push_back("p" + std::to_string(parameters.size()));
-            outputsBetween = outputsBetween || response.size() > 1;
         } else {
             call.push_back(kind);
             response.push_back(kind);
         }
     }
-    const std::string callText = (response.size() > 1 && !parameters.empty()) || outputsBetween ? Join(call, "") : "";
+    // The driver's argument order matters only where outputs and parameters mix.
+    const std::string callText = response.size() > 1 && !parameters.empty() ? Join(call, "") : "";
     return "| " + std::to_string(row.code) + " | `" + row.name + "` | " + Join(parameters, "none") + " | " +
            callText + " | " + Join(response, "") + " |\n";
 }
