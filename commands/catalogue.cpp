@@ -1,17 +1,10 @@
 #include "commands/catalogue.h"
 
+#include "commands/ascii.h"
 #include "commands/families.h"
 
 namespace zentrada::commands {
 namespace {
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
 
 std::vector<CatalogueEntry> BuildCatalogue() {
     std::vector<CatalogueEntry> entries{{"TORVA_Serial_Obter_Estado_Com", kSerialStatusCode}};

@@ -2,14 +2,14 @@
 
 #include <array>
 
+#include "commands/ascii.h"
+
 namespace zentrada::commands {
 namespace {
 
 bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
 
@@ -32,12 +32,8 @@ std::int32_t ParseBooleanWord(std::string_view text) {
         "1", "S", "SIM", "T", "TRUE", "V", "VERDADEIRO", "Y", "YES"};
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    for (std::string_view word : kTrueWords) {
-        if (word.size() != text.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < word.size() && same; ++i) same = AsciiUpper(text[i]) == word[i];
-        if (same) return 1;
-    }
+    for (std::string_view word : kTrueWords)
+        if (EqualIgnoringAsciiCase(text, word)) return 1;
     return 0;
 }
 

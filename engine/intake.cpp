@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "commands/ascii.h"
 #include "engine/text_file.h"
 #include "resources/texts.h"
 
@@ -10,16 +11,6 @@ namespace zentrada::engine {
 namespace {
 
 constexpr std::size_t kMarkerPieceChars = 2999;
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) return false;
-    text = text.substr(text.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char c = (text[i] >= 'a' && text[i] <= 'z') ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian calendar).
 std::int64_t DaysFromCivil(int year, int month, int day) {
@@ -42,8 +33,8 @@ SharedState::FileIdentity IdentityOf(const std::string& directory, const platfor
 }  // namespace
 
 bool IsCommandFileName(std::string_view name, bool simpleMode) {
-    if (simpleMode) return name.size() == 11 && EndsWithIgnoringCase(name, "COMANDO.FPI");
-    return !name.empty() && EndsWithIgnoringCase(name, ".FPI");
+    if (simpleMode) return commands::EqualIgnoringAsciiCase(name, "COMANDO.FPI");
+    return commands::EndsWithIgnoringAsciiCase(name, ".FPI");
 }
 
 bool HasEndMarker(std::string_view text) {

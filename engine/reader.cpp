@@ -1,5 +1,6 @@
 #include "engine/reader.h"
 
+#include "commands/ascii.h"
 #include "engine/text_file.h"
 
 namespace zentrada::engine {
@@ -9,13 +10,6 @@ std::string_view Trim(std::string_view text, std::string_view blanks) {
     const auto first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-std::string AsciiUpper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
 }
 
 }  // namespace
@@ -59,7 +53,7 @@ void CommandFileReader::ReadOptions(FileOptions& options) {
         // line, which ends the option block.
         const std::string_view line = Trim(*piece, " \t");
         if (!line.empty() && line[0] == '/') {
-            const std::string upper = AsciiUpper(line);
+            const std::string upper = commands::AsciiUpper(line);
             if (upper.find("/PRE") != std::string::npos) options.checkOnly = true;
             if (upper.find("/NOSTOP") != std::string::npos) options.stopOnError = false;
             continue;
