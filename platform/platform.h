@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,15 @@ struct LocalTime {
     int second = 0;
     int millisecond = 0;
 };
+
+// The longest input or output directory the agent takes: on Windows the
+// shared directory buffers hold 254 characters, and a longer text is
+// refused rather than cut into another directory.
+#if defined(_WIN32)
+inline constexpr std::size_t kMaxDirectoryLength = 254;
+#else
+inline constexpr std::size_t kMaxDirectoryLength = 4095;
+#endif
 
 // One regular file of a directory listing.
 struct FileEntry {
@@ -47,7 +57,8 @@ bool FileExists(const std::string& path);
 std::string JoinPath(const std::string& directory, const std::string& name);
 
 // --- process (process.cpp) ---
-// Full path of the running executable.
+// Full path of the running executable, never cut; empty when it cannot be
+// had whole.
 std::string ExecutablePath();
 // Directory of the running executable, ending with the separator.
 std::string ExecutableDirectory();
@@ -79,7 +90,10 @@ LocalTime Now();
 void* LoadSharedLibrary(const std::string& file);
 // The address of an exported symbol, or nullptr.
 void* FindSymbol(void* library, const char* name);
-// The file name under which the driver library is looked up by default.
-std::string DefaultDriverLibraryName();
+// The driver library loaded when no other is named: on Windows the bare
+// name InterfaceTorva.dll, found through the system's search order (the
+// executable's directory first); elsewhere libInterfaceTorva.so beside the
+// executable when it is there, else that bare name.
+std::string DefaultDriverLibrary();
 
 }  // namespace zentrada::platform

@@ -45,6 +45,22 @@ inline constexpr char kAlreadyRunning[] =
 inline constexpr char kThreadStartFailed[] = "Erro de inicializa\xE7\xE3o da thread do Agente!";
 
 // Headless host: command-line usage and option errors.
+#if defined(_WIN32)
+inline constexpr char kHostUsage[] =
+    "Uso: zentrada-console [op\xE7\xF5" "es]\n"
+    "Executa na impressora fiscal os arquivos de comando (*.FPI) do diret\xF3rio de entrada\n"
+    "e grava as respostas (*.fpo) no diret\xF3rio de sa\xED" "da.\n"
+    "\n"
+    "  --in DIR       diret\xF3rio de entrada (WorkDirectoryIn do registro)\n"
+    "  --out DIR      diret\xF3rio de sa\xED" "da (WorkDirectoryOut do registro)\n"
+    "  --simple       modo simplificado: s\xF3 COMANDO.FPI, respondido em COMANDO.fpo\n"
+    "  --driver ARQ   biblioteca do driver da impressora (padr\xE3o: InterfaceTorva.dll)\n"
+    "  --help         mostra esta ajuda\n"
+    "  --version      mostra a vers\xE3o\n"
+    "\n"
+    "As op\xE7\xF5" "es valem sobre HKEY_LOCAL_MACHINE\\SOFTWARE\\TORVA\\Zentrada.\n"
+    "Ctrl+C, Ctrl+Break ou fechar o console param o agente depois do arquivo em execu\xE7\xE3o.\n";
+#else
 inline constexpr char kHostUsage[] =
     "Uso: zentrada [op\xE7\xF5" "es]\n"
     "Executa na impressora fiscal os arquivos de comando (*.FPI) do diret\xF3rio de entrada\n"
@@ -60,8 +76,14 @@ inline constexpr char kHostUsage[] =
     "\n"
     "As op\xE7\xF5" "es valem sobre zentrada.conf, lido ao lado do execut\xE1vel.\n"
     "SIGINT ou SIGTERM param o agente depois do arquivo em execu\xE7\xE3o.\n";
+#endif
 inline constexpr char kUnknownOption[] = "op\xE7\xE3o desconhecida: ";
 inline constexpr char kMissingOptionValue[] = "falta o valor da op\xE7\xE3o ";
+// A directory that the agent refuses: its length limit, the directory.
+inline constexpr char kDirectoryTooLong[] =
+    "Diret\xF3rio com mais de %s caracteres, n\xE3o utilizado: %s";
+inline constexpr char kExecutablePathUnknown[] =
+    "O caminho do execut\xE1vel n\xE3o p\xF4" "de ser obtido inteiro. O programa ser\xE1 finalizado.";
 inline constexpr char kSeeHelp[] = "Use --help para ver as op\xE7\xF5" "es.";
 
 }  // namespace zentrada::texts

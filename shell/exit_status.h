@@ -8,6 +8,7 @@ inline constexpr int kExitDriverNotLoaded = 1;    // the driver library could no
 inline constexpr int kExitPortNotOpened = 2;      // the printer port could not be opened
 inline constexpr int kExitAlreadyRunning = 3;     // another instance of the same name runs
 inline constexpr int kExitThreadNotStarted = 4;   // the worker thread could not be started
+inline constexpr int kExitBadPath = 5;            // a directory too long, or the executable's path unknown
 inline constexpr int kExitUsage = 64;             // unknown option or missing option value
 
 }  // namespace zentrada::shell

@@ -1,18 +1,28 @@
 // The exported entry points: one C function per entry of the driver's list,
 // with the driver's exact parameter types, each passing its call on to
 // HandleCall. Everything else in the library is compiled with hidden
-// visibility, so these are the only symbols it exports.
+// visibility, so these are the only symbols it exports, less those that the
+// test variant being built lacks (variants.h).
 #include <cstdint>
 #include <type_traits>
 
 #include "driver/entry_points.h"
 #include "virtual_printer/call.h"
+#include "virtual_printer/variants.h"
 
 #if defined(_WIN32)
-#define VIRTUAL_PRINTER_EXPORT __declspec(dllexport)
+#define VP_EXPORT __declspec(dllexport)
+#define VP_HIDDEN
 #else
-#define VIRTUAL_PRINTER_EXPORT __attribute__((visibility("default")))
+#define VP_EXPORT __attribute__((visibility("default")))
+#define VP_HIDDEN __attribute__((visibility("hidden")))
 #endif
+
+// VP_EXPORT, or VP_HIDDEN for a name the variant lacks: VP_LACKS_<name>
+// expands to "~, VP_HIDDEN" and pushes VP_HIDDEN into second place.
+#define VP_SECOND(first, second, ...) second
+#define VP_SECOND_OF(...) VP_SECOND(__VA_ARGS__)
+#define VP_LINKAGE(name) VP_SECOND_OF(VP_LACKS_##name, VP_EXPORT, ~)
 
 // The list names argument kinds as the driver namespace spells them.
 using zentrada::driver::BufferArg;
@@ -49,7 +59,7 @@ using zentrada::driver::TextArg;
 #define VP_ARGUMENTS(...) __VA_OPT__(VP_NUMBERED_0(VP_ARGUMENT, __VA_ARGS__))
 
 #define VP_DEFINE_ENTRY_POINT(name, ...)                                                            \
-    extern "C" VIRTUAL_PRINTER_EXPORT std::int32_t ZENTRADA_DRIVER_CALL name(                        \
+    extern "C" VP_LINKAGE(name) std::int32_t ZENTRADA_DRIVER_CALL name(                        \
         VP_PARAMETERS(__VA_ARGS__)) {                                                                \
         return zentrada::virtual_printer::Dispatch<__VA_ARGS__>(#name __VA_OPT__(, )                 \
                                                                      VP_ARGUMENTS(__VA_ARGS__));     \

@@ -8,6 +8,10 @@ void* LoadSharedLibrary(const std::string& file) { return dlopen(file.c_str(), R
 
 void* FindSymbol(void* library, const char* name) { return dlsym(library, name); }
 
-std::string DefaultDriverLibraryName() { return "libInterfaceTorva.so"; }
+std::string DefaultDriverLibrary() {
+    constexpr char kName[] = "libInterfaceTorva.so";
+    const std::string beside = JoinPath(ExecutableDirectory(), kName);
+    return FileExists(beside) ? beside : kName;
+}
 
 }  // namespace zentrada::platform

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/agent_engine.h"
+#include "engine/agent_log.h"
 #include "platform/platform.h"
 #include "platform/settings_store.h"
 #include "resources/texts.h"
@@ -18,14 +19,6 @@ constexpr char kLogFileName[] = "Zentrada_log.txt";
 // How often the wait for stop requests looks whether the worker has ended.
 constexpr std::chrono::milliseconds kStopPollInterval{200};
 
-// The driver library beside the executable when it is there, else the bare
-// name, for the dynamic loader to find on the library path.
-std::string DefaultDriverLibrary() {
-    const std::string name = platform::DefaultDriverLibraryName();
-    const std::string beside = platform::JoinPath(platform::ExecutableDirectory(), name);
-    return platform::FileExists(beside) ? beside : name;
-}
-
 int ExitStatusOf(engine::WorkerEnd end) {
     switch (end) {
         case engine::WorkerEnd::Stopped: return kExitStopped;
@@ -35,19 +28,36 @@ int ExitStatusOf(engine::WorkerEnd end) {
     return kExitStopped;
 }
 
+// A directory longer than the agent's buffers is refused whole: cut, it
+// would name another directory.
+bool DirectoryFits(const std::string& directory) {
+    if (directory.size() <= platform::kMaxDirectoryLength) return true;
+    platform::ShowFatalError(texts::kErrorTitle,
+                             engine::FillPattern(texts::kDirectoryTooLong,
+                                                 {std::to_string(platform::kMaxDirectoryLength), directory}));
+    return false;
+}
+
 }  // namespace
 
 int RunAgent(const HostOptions& options) {
+    // The log and the default directories lie beside the executable.
+    if (platform::ExecutablePath().empty()) {
+        platform::ShowFatalError(texts::kErrorTitle, texts::kExecutablePathUnknown);
+        return kExitBadPath;
+    }
     const platform::StoredSettings settings = platform::LoadSettings();
+    const std::string input = options.inputDirectory.value_or(settings.inputDirectory);
+    const std::string output = options.outputDirectory.value_or(settings.outputDirectory);
+    if (!DirectoryFits(input) || !DirectoryFits(output)) return kExitBadPath;
 
     engine::SharedState shared;
-    shared.SetDirectories(options.inputDirectory.value_or(settings.inputDirectory),
-                          options.outputDirectory.value_or(settings.outputDirectory));
+    shared.SetDirectories(input, output);
     shared.simpleMode = options.simpleMode || settings.simpleMode;
 
     engine::AgentEnvironment environment;
     environment.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
-    environment.driverLibrary = options.driverLibrary.value_or(DefaultDriverLibrary());
+    environment.driverLibrary = options.driverLibrary.value_or(platform::DefaultDriverLibrary());
     environment.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment.showError = platform::ShowFatalError;
 
