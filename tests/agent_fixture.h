@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <memory>
 #include <string>
@@ -20,8 +19,8 @@ protected:
     void SetUp() override {
         fs::create_directories(in());
         fs::create_directories(out());
-        setenv("TORVA_TRACE", (root / "trace.txt").c_str(), 1);
-        setenv("TORVA_SCRIPT", (root / "script.txt").c_str(), 1);
+        SetEnvironment("TORVA_TRACE", root / "trace.txt");
+        SetEnvironment("TORVA_SCRIPT", root / "script.txt");
         environment.logPath = root / "Zentrada_log.txt";
         environment.driverLibrary = PrinterLibrary();
         environment.readDriverLogSetting = [this] { return driverLogSetting; };
@@ -33,8 +32,8 @@ protected:
         shared.SetDirectories(in().string(), out().string());
     }
     void TearDown() override {
-        unsetenv("TORVA_TRACE");
-        unsetenv("TORVA_SCRIPT");
+        SetEnvironment("TORVA_TRACE", "");
+        SetEnvironment("TORVA_SCRIPT", "");
     }
 
     fs::path in() const { return root.Path() / "in"; }

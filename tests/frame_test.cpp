@@ -1,7 +1,6 @@
 // The handler frame and every command row, run through the real binding
 // against the virtual printer, whose trace shows each call as it arrived.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "test_files.h"
 #include "commands/catalogue.h"
@@ -11,6 +10,7 @@ namespace zentrada::commands {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::SetEnvironment;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
@@ -24,13 +24,13 @@ public:
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TORVA_TRACE", (dir / "trace.txt").c_str(), 1);
-        setenv("TORVA_SCRIPT", (dir / "script.txt").c_str(), 1);
+        SetEnvironment("TORVA_TRACE", dir / "trace.txt");
+        SetEnvironment("TORVA_SCRIPT", dir / "script.txt");
         ASSERT_TRUE(driver::LoadDriverLibrary(testing::PrinterLibrary(), binding).loaded);
     }
     void TearDown() override {
-        unsetenv("TORVA_TRACE");
-        unsetenv("TORVA_SCRIPT");
+        SetEnvironment("TORVA_TRACE", "");
+        SetEnvironment("TORVA_SCRIPT", "");
     }
 
     std::int32_t Run(const std::string& name, std::vector<std::string> params, bool checkOnly = false) {

@@ -1,7 +1,15 @@
 // Temporary directories and byte-exact file helpers for the tests.
 #pragma once
 
+#if defined(_WIN32)
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,13 +20,31 @@ namespace zentrada::testing {
 
 namespace fs = std::filesystem;
 
+inline int ProcessId() {
+#if defined(_WIN32)
+    return _getpid();
+#else
+    return static_cast<int>(::getpid());
+#endif
+}
+
+// Sets an environment variable of this process, or removes it (empty value).
+inline void SetEnvironment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    if (value.empty()) unsetenv(name);
+    else setenv(name, value.c_str(), 1);
+#endif
+}
+
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
 public:
     TempDir() {
         static int counter = 0;
         path_ = fs::temp_directory_path() /
-                ("zentrada-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+                ("zentrada-test-" + std::to_string(ProcessId()) + "-" + std::to_string(++counter));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -70,10 +96,51 @@ inline std::vector<std::string> FilesLike(const fs::path& dir, const std::string
     return names;
 }
 
+// A file that cannot be deleted while this object holds it: on Windows it
+// is held open without delete sharing, elsewhere made immutable (chattr +i,
+// which needs a file system and rights that allow it).
+class UndeletableFile {
+public:
+    explicit UndeletableFile(const std::string& path) : path_(path) {
+#if defined(_WIN32)
+        handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        held_ = handle_ != INVALID_HANDLE_VALUE;
+#else
+        held_ = std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) == 0;
+#endif
+    }
+    ~UndeletableFile() { Release(); }
+    UndeletableFile(const UndeletableFile&) = delete;
+    UndeletableFile& operator=(const UndeletableFile&) = delete;
+
+    bool Held() const { return held_; }
+    void Release() {
+        if (!held_) return;
+        held_ = false;
+#if defined(_WIN32)
+        CloseHandle(handle_);
+#else
+        [[maybe_unused]] const int ignored = std::system(("chattr -i '" + path_ + "'").c_str());
+#endif
+    }
+
+private:
+    std::string path_;
+    bool held_ = false;
+#if defined(_WIN32)
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#endif
+};
+
 #ifdef VIRTUAL_PRINTER_DIR
 // The virtual printer's library, or one of its test variants.
 inline std::string PrinterLibrary(const std::string& variant = "") {
+#if defined(_WIN32)
+    return std::string(VIRTUAL_PRINTER_DIR) + "/InterfaceTorva" + variant + ".dll";
+#else
     return std::string(VIRTUAL_PRINTER_DIR) + "/libInterfaceTorva" + variant + ".so";
+#endif
 }
 #endif
 

@@ -1,8 +1,6 @@
 // The virtual printer library, loaded the way the agent loads the driver.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -12,10 +10,12 @@
 #include <vector>
 
 #include "driver/binding.h"
+#include "test_files.h"
 
 namespace {
 
 using zentrada::driver::DriverBinding;
+using zentrada::testing::SetEnvironment;
 using zentrada::driver::LoadDriverLibrary;
 
 std::vector<std::string> Missing(const char* file, DriverBinding& binding) {
@@ -46,21 +46,18 @@ void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
 class VirtualPrinter : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "virtual_printer.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        setenv("TORVA_TRACE", (dir_ / "trace.txt").c_str(), 1);
-        setenv("TORVA_SCRIPT", (dir_ / "script.txt").c_str(), 1);
+        SetEnvironment("TORVA_TRACE", (dir_ / "trace.txt").string());
+        SetEnvironment("TORVA_SCRIPT", (dir_ / "script.txt").string());
     }
     void TearDown() override {
-        unsetenv("TORVA_TRACE");
-        unsetenv("TORVA_SCRIPT");
-        std::filesystem::remove_all(dir_);
+        SetEnvironment("TORVA_TRACE", "");
+        SetEnvironment("TORVA_SCRIPT", "");
     }
     std::string Trace() const { return ReadAll(dir_ / "trace.txt"); }
     void Script(const std::string& text) const { WriteAll(dir_ / "script.txt", text); }
 
-    std::filesystem::path dir_;
+    zentrada::testing::TempDir root_;
+    const std::filesystem::path dir_ = root_.Path();
     const DriverBinding& p_ = Printer();
 };
 
@@ -166,12 +163,12 @@ TEST_F(VirtualPrinter, WithoutAnAnsweringLineStatusIsZeroAndOutputsUntouched) {
     Script("TORVA_Obter_Operador|3|op|\n");
     EXPECT_EQ(p_.TORVA_Obter_GT(buffer), 0);
     EXPECT_STREQ(buffer, "caller's");
-    unsetenv("TORVA_SCRIPT");
+    SetEnvironment("TORVA_SCRIPT", "");
     EXPECT_EQ(p_.TORVA_Obter_Operador(buffer), 0);
     EXPECT_STREQ(buffer, "caller's");
 
     // The file is read again at every call.
-    setenv("TORVA_SCRIPT", (dir_ / "script.txt").c_str(), 1);
+    SetEnvironment("TORVA_SCRIPT", (dir_ / "script.txt").string());
     EXPECT_EQ(p_.TORVA_Obter_Operador(buffer), 3);
     Script("TORVA_Obter_Operador|4|\n");
     EXPECT_EQ(p_.TORVA_Obter_Operador(buffer), 4);

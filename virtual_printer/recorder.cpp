@@ -32,8 +32,12 @@ namespace zentrada::virtual_printer {
 namespace {
 
 // Calls come from one thread at a time, but nothing stops a careless host
-// from calling from two; this keeps their trace lines whole.
-constinit std::mutex fileMutex;
+// from calling from two; this keeps their trace lines whole. Made on first
+// use: std::mutex has no constant initializer with every compiler.
+std::mutex& FileMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 // The file an environment variable names, or nullptr when it names none.
 const char* FileFromEnvironment(const char* variable) {
@@ -161,7 +165,7 @@ std::int32_t Answer(const std::vector<std::string_view>& fields, std::span<const
 }  // namespace
 
 std::int32_t HandleCall(const char* name, std::span<const Argument> arguments) {
-    const std::lock_guard lock(fileMutex);
+    const std::lock_guard lock(FileMutex());
     // The trace shows the arguments as they arrived, before any are filled.
     if (const char* trace = FileFromEnvironment("TORVA_TRACE")) AppendToFile(trace, TraceLine(name, arguments));
     const char* scriptFile = FileFromEnvironment("TORVA_SCRIPT");

@@ -1,0 +1,125 @@
+// The settings in the registry, in a key of the test's own under
+// HKEY_CURRENT_USER laid out as the machine's keys are.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <tuple>
+
+#include "platform/win32/registry_settings.h"
+#include "test_files.h"
+
+namespace zentrada::platform {
+namespace {
+
+auto Fields(const StoredSettings& s) {
+    return std::tie(s.inputDirectory, s.outputDirectory, s.simpleMode, s.showTaskMsgs);
+}
+
+class RegistrySettings : public ::testing::Test {
+protected:
+    RegistrySettings() {
+        place.root = HKEY_CURRENT_USER;
+        place.settingsKey = base + "\\TORVA\\Zentrada";
+        place.runKey = base + "\\Run";
+        place.driverKey = base + "\\TORVA\\InterfaceTorva";
+    }
+    ~RegistrySettings() override { RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str()); }
+
+    void Set(const std::string& key, const char* name, DWORD type, const std::string& data) {
+        HKEY handle = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &handle, nullptr));
+        RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
+        RegCloseKey(handle);
+    }
+    // The stored type and bytes of a value; type 0 when it is missing.
+    std::pair<DWORD, std::string> Get(const std::string& key, const char* name) {
+        char data[4096];
+        DWORD type = 0, size = sizeof data;
+        if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) !=
+            ERROR_SUCCESS)
+            return {0, ""};
+        return {type, std::string(data, size)};
+    }
+
+    const std::string base = "Software\\ZentradaTest-" + std::to_string(testing::ProcessId());
+    RegistryPlace place;
+    const StoredSettings defaults{"C:\\Caixa\\in", "C:\\Caixa\\out", false, false};
+};
+
+using Value = std::pair<DWORD, std::string>;
+
+TEST_F(RegistrySettings, LoadsDefaultsWithoutTheKeyAndEmptyOrOffForMissingValues) {
+    EXPECT_EQ(Fields(defaults), Fields(LoadSettingsFrom(place, defaults)));
+    EXPECT_EQ(0u, Get(place.settingsKey, kInputDirectoryValue).first);  // loading creates nothing
+
+    Set(place.settingsKey, kOutputDirectoryValue, REG_SZ, "D:\\saida");
+    EXPECT_EQ(Fields(StoredSettings{"", "D:\\saida", false, false}), Fields(LoadSettingsFrom(place, defaults)));
+
+    // Any non-zero byte is on, whatever the type; a flag of another size
+    // cannot be read into its byte and stays off.
+    Set(place.settingsKey, kSimpleModeValue, REG_BINARY, "\x07");
+    Set(place.settingsKey, kShowTaskMsgsValue, REG_DWORD, std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(Fields(StoredSettings{"", "D:\\saida", true, false}), Fields(LoadSettingsFrom(place, defaults)));
+    Set(place.settingsKey, kShowTaskMsgsValue, REG_SZ, "\x01");
+    EXPECT_TRUE(LoadSettingsFrom(place, defaults).showTaskMsgs);
+    Set(place.settingsKey, kSimpleModeValue, REG_BINARY, std::string(1, '\0'));
+    EXPECT_FALSE(LoadSettingsFrom(place, defaults).simpleMode);
+}
+
+TEST_F(RegistrySettings, DirectoriesAreTakenToTheirFirstNulAndNeverCut) {
+    Set(place.settingsKey, kInputDirectoryValue, REG_SZ, std::string("C:\\entrada\0lixo", 15));
+    const std::string longDirectory = "C:\\" + std::string(300, 'x');
+    Set(place.settingsKey, kOutputDirectoryValue, REG_EXPAND_SZ, longDirectory);
+    const StoredSettings loaded = LoadSettingsFrom(place, defaults);
+    EXPECT_EQ("C:\\entrada", loaded.inputDirectory);
+    EXPECT_EQ(longDirectory, loaded.outputDirectory);
+}
+
+TEST_F(RegistrySettings, SavesTextsWithoutNulFlagsAsOneByteAndTheAutoStartValue) {
+    Set(place.runKey, "Outro", REG_SZ, "x");  // the Run key exists on every machine
+    EXPECT_FALSE(LoadAutoStartFrom(place));
+    const StoredSettings settings{"C:\\Caixa 2\\in\xE7", "", true, false};
+    ASSERT_TRUE(SaveSettingsTo(place, settings, true, "C:\\Caixa 2\\Zentrada.exe"));
+
+    EXPECT_EQ(Value(REG_SZ, "C:\\Caixa 2\\in\xE7"), Get(place.settingsKey, kInputDirectoryValue));
+    EXPECT_EQ(Value(REG_SZ, ""), Get(place.settingsKey, kOutputDirectoryValue));
+    EXPECT_EQ(Value(REG_BINARY, "\x01"), Get(place.settingsKey, kSimpleModeValue));
+    EXPECT_EQ(Value(REG_BINARY, std::string(1, '\0')),
+              Get(place.settingsKey, kShowTaskMsgsValue));
+    EXPECT_EQ(Value(REG_SZ, "\"C:\\Caixa 2\\Zentrada.exe\" -start_minimized"),
+              Get(place.runKey, kAutoStartValue));
+    EXPECT_EQ(Fields(settings), Fields(LoadSettingsFrom(place, defaults)));
+    EXPECT_TRUE(LoadAutoStartFrom(place));
+
+    ASSERT_TRUE(SaveSettingsTo(place, settings, false, "C:\\Caixa 2\\Zentrada.exe"));
+    EXPECT_EQ(0u, Get(place.runKey, kAutoStartValue).first);
+    EXPECT_EQ(REG_SZ, Get(place.runKey, "Outro").first);
+    // An auto-start text too long for its buffer is not written cut.
+    EXPECT_FALSE(SaveSettingsTo(place, settings, true, "C:\\" + std::string(2100, 'x') + ".exe"));
+    EXPECT_EQ(0u, Get(place.runKey, kAutoStartValue).first);
+
+    // Without a Run key the box shows auto-start on.
+    RegDeleteTreeA(HKEY_CURRENT_USER, place.runKey.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, place.runKey.c_str());
+    EXPECT_TRUE(LoadAutoStartFrom(place));
+}
+
+TEST_F(RegistrySettings, DriverLogIsFourBytesWhateverTheTypeAndZeroWhenUnreadable) {
+    EXPECT_EQ(0, ReadDriverLogFrom(place));
+    for (const auto& [type, data, level] : {std::tuple<DWORD, std::string, int>{REG_DWORD, std::string("\x02\0\0\0", 4), 2},
+                                            {REG_BINARY, std::string("\x01\0\0\0", 4), 1},
+                                            {REG_BINARY, "\x01", 1},
+                                            {REG_DWORD, std::string("\xD0\x07\0\0", 4), 2000},
+                                            {REG_SZ, "2000", 0},  // five bytes with the NUL: too long
+                                            {REG_SZ, "2", 50}}) {
+        SCOPED_TRACE(level);
+        Set(place.driverKey, kDriverLogValue, type, data);
+        EXPECT_EQ(level, ReadDriverLogFrom(place));
+    }
+}
+
+}  // namespace
+}  // namespace zentrada::platform
