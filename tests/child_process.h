@@ -149,10 +149,12 @@ public:
         kill(pid_, SIGINT);
 #endif
     }
-    // What a service manager does: SIGTERM; on Windows, Ctrl+Break.
+    // What a service manager does: SIGTERM. On Windows Ctrl+C again: Wine
+    // does not pass a generated Ctrl+Break on, and the host handles both
+    // alike.
     void Terminate() {
 #if defined(_WIN32)
-        GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0);
+        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
 #else
         kill(pid_, SIGTERM);
 #endif

@@ -200,9 +200,10 @@ TEST_F(WorkerTest, BadInputNeverBreaksTheWorker) {
     for (int i = 0; i < 40; ++i) many += "p|";
     // A NUL ends the line's text, as it does for a C-string reader: the
     // parameter loses its closing bar.
-    WriteBytes(in() / "NUL.FPI", "/NOSTOP\r\n" + std::string("TORVA_Autenticar_Imprimir|a\0b|\r\n", 32) + many + "\r\n.");
+    // (Not NUL.FPI: Windows reserves that name for its null device.)
+    WriteBytes(in() / "NULO.FPI", "/NOSTOP\r\n" + std::string("TORVA_Autenticar_Imprimir|a\0b|\r\n", 32) + many + "\r\n.");
     EXPECT_TRUE(Cycle());
-    EXPECT_EQ(Response("NUL_"), "Line 2: " + kWrongCount + "Line 3: " + kWrongCount);
+    EXPECT_EQ(Response("NULO_"), "Line 2: " + kWrongCount + "Line 3: " + kWrongCount);
 }
 
 TEST_F(WorkerTest, IdlePollSwitchesTheDriverLogAroundTheStatusQuery) {

@@ -12,10 +12,12 @@ if [ ! -e "$prefix/system.reg" ]; then
   exec 9> "$prefix.lock"
   flock 9
   if [ ! -e "$prefix/system.reg" ]; then
-    wineboot --init > /dev/null 2>&1 || true
-    wineserver --wait || true
+    wineboot --init < /dev/null > /dev/null 2>&1 || true
+    wineserver --wait < /dev/null > /dev/null 2>&1 || true
   fi
   exec 9>&-
 fi
-wineserver -p30 2> /dev/null || true
+# Started here, away from this script's output: a server started by wine
+# itself would hold the caller's pipes open for as long as it lives.
+wineserver -p30 < /dev/null > /dev/null 2>&1 || true
 exec wine "$@"
