@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Builds Zentrada and runs every test three times: a plain debug build, then
+# Builds Zentrada and runs every test: on Linux a plain debug build, then
 # under AddressSanitizer with UndefinedBehaviorSanitizer, then under
-# ThreadSanitizer.
+# ThreadSanitizer; then the 32- and 64-bit Windows builds, their suites run
+# under Wine, and the 32-bit console host end to end against the Linux one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 
-for preset in default asan tsan; do
+for preset in default asan tsan win32 win64; do
   echo "== $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset" --parallel 2
   ctest --preset "$preset" --parallel 2
 done
+echo "== end to end under Wine"
+timeout 300 tools/windows-e2e.sh win32

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# End to end on Windows, under Wine: the console host and InterfaceTorva.dll
+# of a Windows build (win32 or win64 preset), copied into an empty
+# directory, answer a command file with every command and the sample files;
+# their response files, log lines (times aside) and the driver's trace must
+# be byte for byte those of the Linux build. Then Ctrl+C stops the host in
+# order. Needs the default and the Windows preset built.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+preset="${1:-win32}"
+linux="$root/build/default/bin"
+windows="$root/build/$preset/bin"
+export WINEPREFIX="$root/build/$preset/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/zentrada-e2e.XXXXXX")"
+trap 'kill -KILL $(jobs -p) 2> /dev/null || true' EXIT
+"$linux/every_command" > "$work/TODOS.FPI"
+printf '*|0|7|7|7|7|\n' > "$work/script.txt"
+files=("$work/TODOS.FPI" "$root"/tools/samples/*.FPI)
+
+# Drops the files one by one into $1/in, renamed into place, each waited for.
+drop_all() {
+  for file in "${files[@]}"; do
+    name="$(basename "$file")"
+    cp "$file" "$1/in/$name.tmp"
+    mv "$1/in/$name.tmp" "$1/in/$name"
+    for _ in $(seq 600); do
+      [ -e "$1/in/$name" ] || break
+      sleep 0.1
+    done
+    if [ -e "$1/in/$name" ]; then
+      echo "!! $name was not taken in $1" >&2
+      return 1
+    fi
+  done
+}
+
+# Stops the host ($2, a pid) with SIGINT, which Wine passes on as Ctrl+C,
+# and checks it ended with status 0.
+stop() {
+  kill -INT "$2"
+  status=0
+  wait "$2" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "!! the host in $1 exited with status $status after Ctrl+C" >&2
+    cat "$1/stderr" >&2
+    return 1
+  fi
+}
+
+mkdir -p "$work/linux/in" "$work/linux/out"
+cp "$linux/zentrada" "$linux/libInterfaceTorva.so" "$work/linux/"
+ZENTRADA_LOCK_DIR="$work/linux" TORVA_TRACE="$work/linux/trace.txt" TORVA_SCRIPT="$work/script.txt" \
+  "$work/linux/zentrada" --in "$work/linux/in" --out "$work/linux/out" 2> "$work/linux/stderr" &
+drop_all "$work/linux"
+stop "$work/linux" $!
+
+mkdir -p "$work/windows/in" "$work/windows/out"
+cp "$windows/zentrada-console.exe" "$windows/InterfaceTorva.dll" "$work/windows/"
+"$root/tools/wine-run.sh" "$WINEPREFIX" cmd /c exit > /dev/null 2>&1 || true  # the prefix, made once
+winpath() { winepath -w "$1" 2> /dev/null; }
+TORVA_TRACE="$(winpath "$work/windows/trace.txt")" TORVA_SCRIPT="$(winpath "$work/script.txt")" \
+  wine "$work/windows/zentrada-console.exe" --in "$(winpath "$work/windows/in")" \
+  --out "$(winpath "$work/windows/out")" 2> "$work/windows/stderr" &
+drop_all "$work/windows"
+stop "$work/windows" $!
+
+# The response files, named after the time they were taken, compared in
+# the order of their command files; log lines without their time stamps.
+failed=0
+compare() {
+  if ! cmp -s "$1" "$2"; then
+    echo "!! differs: $1 $2" >&2
+    diff <(od -c "$1") <(od -c "$2") | head -20 >&2 || true
+    failed=1
+  fi
+}
+for file in "${files[@]}"; do
+  stem="$(basename "${file%.*}")"
+  compare "$(ls "$work/linux/out/${stem}"_*.fpo)" "$(ls "$work/windows/out/${stem}"_*.fpo)"
+done
+for host in linux windows; do
+  cut -c18- "$work/$host/Zentrada_log.txt" > "$work/$host/log-untimed.txt"
+done
+compare "$work/linux/log-untimed.txt" "$work/windows/log-untimed.txt"
+compare "$work/linux/trace.txt" "$work/windows/trace.txt"
+if ! tail -c 34 "$work/windows/Zentrada_log.txt" | grep -q 'Thread encerrada normalmente.'; then
+  echo "!! the Windows log does not end with the orderly stop" >&2
+  failed=1
+fi
+
+records=$(cat "$work"/windows/out/*.fpo | grep -c '^Line ')
+calls=$(wc -l < "$work/windows/trace.txt")
+if [ "$failed" -ne 0 ]; then
+  echo "$preset end to end: FAILED (files kept in $work)" >&2
+  exit 1
+fi
+echo "$preset end to end: $records records, $calls driver calls and the log identical to Linux; stopped in order by Ctrl+C"
+rm -rf "$work"
