@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/fatal_text.h"
 #include "platform/platform.h"
 
 namespace zentrada::platform {
@@ -37,14 +38,7 @@ std::string ExecutableBaseName() {
 }
 
 void ShowFatalError(std::string_view title, std::string_view text) {
-    std::string message(title);
-    message += ": ";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        message.push_back(text[i]);
-    }
-    message.push_back('\n');
-    WriteTerminalText(OutputStream::Error, message);
+    WriteTerminalText(OutputStream::Error, FatalText(title, text));
 }
 
 // The lock is an flock on "<name>.lock" in $ZENTRADA_LOCK_DIR, else /tmp. The

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/fatal_text.h"
 #include "platform/platform.h"
 
 namespace zentrada::platform {
@@ -47,14 +48,7 @@ std::string ExecutableBaseName() {
 void ShowFatalError(std::string_view title, std::string_view text) {
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (error != nullptr && error != INVALID_HANDLE_VALUE) {
-        std::string message(title);
-        message += ": ";
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-            message.push_back(text[i]);
-        }
-        message.push_back('\n');
-        WriteTerminalText(OutputStream::Error, message);
+        WriteTerminalText(OutputStream::Error, FatalText(title, text));
         return;
     }
     const std::string titleText(title);
