@@ -86,4 +86,31 @@ inline constexpr char kExecutablePathUnknown[] =
     "O caminho do execut\xE1vel n\xE3o p\xF4" "de ser obtido inteiro. O programa ser\xE1 finalizado.";
 inline constexpr char kSeeHelp[] = "Use --help para ver as op\xE7\xF5" "es.";
 
+// Control panel, tray icon and log viewer.
+inline constexpr char kVersionLabel[] = "Vers\xE3o %s";
+inline constexpr char kServiceActive[] = "Ativo";
+inline constexpr char kServiceInactive[] = "Inativo";
+inline constexpr char kServiceStopping[] = "Encerrando...";
+inline constexpr char kPrinterOnline[] = "Online";
+inline constexpr char kPrinterOffline[] = "Offline";
+inline constexpr char kBrowseInputTitle[] = "Selecione o diret\xF3rio de entrada:";
+inline constexpr char kBrowseOutputTitle[] = "Selecione o diret\xF3rio de sa\xED" "da:";
+inline constexpr char kTrayTip[] = "Zentrada";
+inline constexpr char kBalloonTitle[] = "Zentrada";
+inline constexpr char kBalloonOnline[] = "A impressora est\xE1 online.";
+inline constexpr char kBalloonOffline[] = "A impressora est\xE1 offline.";
+inline constexpr char kPanelTitle[] = "Zentrada";
+// A typed or browsed directory that the agent's buffers cannot hold: the
+// limit, the directory.
+inline constexpr char kDirectoryTooLongPanel[] =
+    "O diret\xF3rio tem mais de %s caracteres e n\xE3o foi aplicado:\n%s";
+inline constexpr char kSettingsNotSaved[] =
+    "As configura\xE7\xF5" "es n\xE3o puderam ser gravadas no registro do Windows.\n"
+    "Elas valem at\xE9 o Zentrada ser encerrado. Para grav\xE1-las, execute o Zentrada como administrador.";
+// Why the end of the Windows session waits for the agent.
+inline constexpr char kShutdownBlockReason[] = "Terminando o arquivo de comando em execu\xE7\xE3o.";
+// The agent ended while its worker was still busy: seconds waited.
+inline constexpr char kEndedWithoutWorker[] =
+    "Zentrada encerrado sem o fim da thread, ap\xF3s %s segundos de espera. Verifique o estado da impressora.";
+
 }  // namespace zentrada::texts

@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine wine32:i386 wine64)
+          wine wine32:i386 wine64
+          nsis xvfb xauth xdotool imagemagick)
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,0 +1,91 @@
+#include "shell/panel/agent_app.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "engine/agent_log.h"
+#include "platform/platform.h"
+#include "platform/win32/registry_settings.h"
+#include "resources/texts.h"
+#include "shell/panel/control_panel_dlg.h"
+#include "shell/panel/main_window.h"
+
+namespace zentrada::shell {
+namespace {
+
+constexpr char kLogFileName[] = "Zentrada_log.txt";
+
+void ShowWorkerError(std::string_view title, std::string_view text) {
+    const std::string titleText(title);
+    const std::string bodyText(text);
+    MessageBoxA(MainWindow(), bodyText.c_str(), titleText.c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+bool StartsMinimized(const std::string& commandLine) {
+    return commandLine.find("start_minimized") != std::string::npos;
+}
+
+CAgentApp::CAgentApp() : worker_(shared_, environment_, [this](engine::WorkerEnd end) { OnWorkerEnded(end); }) {
+    environment_.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
+    environment_.driverLibrary = platform::DefaultDriverLibrary();
+    environment_.readDriverLogSetting = platform::ReadDriverLogSetting;
+    environment_.showError = ShowWorkerError;
+}
+
+void CAgentApp::OnWorkerEnded(engine::WorkerEnd end) {
+    if (const HWND panel = MainWindow()) PostMessageA(panel, WM_WORKER_ENDED, static_cast<WPARAM>(end), 0);
+}
+
+// The settings are loaded before the worker starts, so its first scan
+// never sees empty directories. A stored directory too long for the agent's
+// buffers is not used (cut, it would name another directory): the log says
+// so, and the panel shows it as stored for the user to correct.
+platform::StoredSettings CAgentApp::LoadSettingsForWorker() {
+    const platform::StoredSettings settings = platform::LoadSettings();
+    const engine::AgentLog log(environment_.logPath);
+    const auto usable = [&log](const std::string& directory) {
+        if (directory.size() <= platform::kMaxDirectoryLength) return directory;
+        log.WriteLog(engine::FillPattern(texts::kDirectoryTooLong,
+                                         {std::to_string(platform::kMaxDirectoryLength), directory}));
+        return std::string();
+    };
+    shared_.SetDirectories(usable(settings.inputDirectory), usable(settings.outputDirectory));
+    shared_.simpleMode = settings.simpleMode;
+    return settings;
+}
+
+int CAgentApp::Run(const char* commandLine) {
+    InitCommonControls();
+    // The folder browser needs COM on the window thread.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (!platform::AcquireSingleInstance(platform::ExecutableBaseName())) {
+        MessageBoxA(nullptr, texts::kAlreadyRunning, texts::kAlreadyRunningTitle, MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    if (platform::ExecutablePath().empty()) {
+        MessageBoxA(nullptr, texts::kExecutablePathUnknown, texts::kErrorTitle, MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    const std::string command = commandLine != nullptr ? commandLine : "";
+    const platform::StoredSettings settings = LoadSettingsForWorker();
+
+    if (worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
+        MessageBoxA(nullptr, texts::kThreadStartFailed, texts::kErrorTitle, MB_OK | MB_ICONERROR);
+
+    CControlPanelDlg panel(shared_, worker_, settings, environment_.logPath);
+    if (!panel.Create()) {
+        worker_.RequestStop();
+        return 0;
+    }
+    ShowWindow(panel.Window(), StartsMinimized(command) ? SW_HIDE : SW_SHOWNORMAL);
+    panel.RunModalLoop();
+    panel.Destroy();
+    // A worker held past the wait (a driver call that never returns) ends
+    // with the process, before anything it uses is destroyed.
+    if (panel.AbandonedWorker()) ExitProcess(0);
+    return 0;
+}
+
+}  // namespace zentrada::shell

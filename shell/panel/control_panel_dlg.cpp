@@ -1,0 +1,345 @@
+#include "shell/panel/control_panel_dlg.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/agent_log.h"
+#include "platform/platform.h"
+#include "platform/win32/registry_settings.h"
+#include "resources/resource_ids.h"
+#include "resources/texts.h"
+#include "shell/panel/log_view_dlg.h"
+#include "shell/panel/main_window.h"
+
+namespace zentrada::shell {
+namespace {
+
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kStatusTimerPeriodMs = 3000;
+// How long each wait for the worker lets the window's messages through.
+constexpr std::chrono::milliseconds kWaitSlice{50};
+
+std::string ControlText(HWND dialog, int id) {
+    const HWND control = GetDlgItem(dialog, id);
+    std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+// Sets a control's text only when it differs, so that refreshing the
+// controls at every paint neither flickers nor moves an edit box's caret.
+void SetControlText(HWND dialog, int id, const std::string& text) {
+    if (ControlText(dialog, id) != text) SetDlgItemTextA(dialog, id, text.c_str());
+}
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+}  // namespace
+
+CControlPanelDlg::CControlPanelDlg(engine::SharedState& shared, WorkerControl& worker,
+                                   const platform::StoredSettings& settings, std::string logPath)
+    : shared_(shared), worker_(worker), loaded_(settings), logPath_(std::move(logPath)) {
+    m_hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_WINDOW_ICON));
+}
+
+CControlPanelDlg::~CControlPanelDlg() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+bool CControlPanelDlg::Create() {
+    return CreateDialogParamA(Instance(), MAKEINTRESOURCEA(IDD_CONTROL_PANEL), nullptr, DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void CControlPanelDlg::Destroy() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+int CControlPanelDlg::RunModalLoop() {
+    MSG message;
+    while (!ended_ && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageA(hwnd_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return result_;
+}
+
+INT_PTR CALLBACK CControlPanelDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* panel = reinterpret_cast<CControlPanelDlg*>(lParam);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, lParam);
+        panel->hwnd_ = hwnd;
+        panel->OnInitDialog();
+        return TRUE;
+    }
+    auto* panel = reinterpret_cast<CControlPanelDlg*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return panel == nullptr ? FALSE : panel->HandleMessage(message, wParam, lParam);
+}
+
+INT_PTR CControlPanelDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+        // Explorer restarted with a new notification area: without the icon
+        // a hidden panel could not be brought back.
+        AddTrayIcon();
+        return TRUE;
+    }
+    switch (message) {
+        case WM_PAINT:
+            RefreshServiceStatus();
+            return PaintIconIfMinimized();
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wParam));
+        case WM_TIMER:
+            OnStatusTimer();
+            return TRUE;
+        case WM_TRAY_CALLBACK:
+            OnTrayCallback(lParam);
+            return TRUE;
+        case WM_WORKER_ENDED:
+            OnWorkerEnded(static_cast<engine::WorkerEnd>(wParam));
+            return TRUE;
+        case WM_ACTIVATE:
+            return TRUE;
+        case WM_QUERYENDSESSION:
+            OnQueryEndSession();
+            SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) OnEndSession();
+            return TRUE;
+        case WM_DESTROY:
+            RemoveTrayIcon();
+            SetMainWindow(nullptr);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+bool CControlPanelDlg::OnCommand(int id) {
+    // While the agent shuts down nothing else is started or saved.
+    if (shuttingDown_) return true;
+    switch (id) {
+        case IDOK: OnApply(); return true;
+        case IDCANCEL: ShutDown(kCloseWaitBound); return true;
+        case IDC_START: OnStart(); return true;
+        case IDC_STOP: OnStop(); return true;
+        case IDC_BROWSE_INPUT: OnBrowse(true); return true;
+        case IDC_BROWSE_OUTPUT: OnBrowse(false); return true;
+        case IDC_MINIMIZE: ShowWindow(hwnd_, SW_HIDE); return true;
+        case IDC_VIEW_LOG: OnViewLog(); return true;
+        default: return false;
+    }
+}
+
+void CControlPanelDlg::OnInitDialog() {
+    RefreshControls();
+    ShowWindow(hwnd_, SW_HIDE);
+    char versionText[20];
+    std::snprintf(versionText, sizeof versionText, "%02d.%02d.%02d", 3, 5, 0);
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+    AddTrayIcon();
+    SetMainWindow(hwnd_);
+
+    ReadControls();
+    m_strInDir = loaded_.inputDirectory;
+    m_strOutDir = loaded_.outputDirectory;
+    m_bShowTaskMsgs = loaded_.showTaskMsgs;
+    m_bSimpleMode = loaded_.simpleMode;
+    m_bAutoStart = platform::LoadAutoStart();
+    RefreshControls();
+    ReadControls();
+    m_strVersion = engine::FillPattern(texts::kVersionLabel, {versionText});
+    RefreshControls();
+
+    SetTimer(hwnd_, kStatusTimer, kStatusTimerPeriodMs, nullptr);
+    // Gives the worker started just before time to open the port, so the
+    // first paint shows it active.
+    Sleep(1000);
+}
+
+void CControlPanelDlg::ReadControls() {
+    m_strStatus = ControlText(hwnd_, IDC_SERVICE_STATUS);
+    m_strInDir = ControlText(hwnd_, IDC_INPUT_DIRECTORY);
+    m_bAutoStart = IsDlgButtonChecked(hwnd_, IDC_AUTO_START) == BST_CHECKED;
+    m_strVersion = ControlText(hwnd_, IDC_VERSION);
+    m_strOutDir = ControlText(hwnd_, IDC_OUTPUT_DIRECTORY);
+    m_bShowTaskMsgs = IsDlgButtonChecked(hwnd_, IDC_SHOW_TASK_MSGS) == BST_CHECKED;
+    m_bSimpleMode = IsDlgButtonChecked(hwnd_, IDC_SIMPLE_MODE) == BST_CHECKED;
+}
+
+void CControlPanelDlg::RefreshControls() {
+    SetControlText(hwnd_, IDC_SERVICE_STATUS, m_strStatus);
+    SetControlText(hwnd_, IDC_INPUT_DIRECTORY, m_strInDir);
+    CheckDlgButton(hwnd_, IDC_AUTO_START, m_bAutoStart ? BST_CHECKED : BST_UNCHECKED);
+    SetControlText(hwnd_, IDC_VERSION, m_strVersion);
+    SetControlText(hwnd_, IDC_OUTPUT_DIRECTORY, m_strOutDir);
+    CheckDlgButton(hwnd_, IDC_SHOW_TASK_MSGS, m_bShowTaskMsgs ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_SIMPLE_MODE, m_bSimpleMode ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CControlPanelDlg::RefreshServiceStatus() {
+    ReadControls();
+    const bool running = shared_.agentRunning;
+    if (shuttingDown_) {
+        m_strStatus = texts::kServiceStopping;
+    } else {
+        m_strStatus = running ? texts::kServiceActive : texts::kServiceInactive;
+    }
+    EnableWindow(GetDlgItem(hwnd_, IDC_START), !running && !shuttingDown_);
+    EnableWindow(GetDlgItem(hwnd_, IDC_STOP), running && !shuttingDown_);
+    RefreshControls();
+    lastShownRunning_ = running;
+}
+
+BOOL CControlPanelDlg::PaintIconIfMinimized() {
+    if (!IsIconic(hwnd_)) return FALSE;
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(hwnd_, &paint);
+    SendMessageA(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(hwnd_, &paint);
+    return TRUE;
+}
+
+// A directory the agent's buffers cannot hold is refused whole: cut, it
+// would name another directory.
+bool CControlPanelDlg::DirectoryFits(const std::string& directory) {
+    if (directory.size() <= platform::kMaxDirectoryLength) return true;
+    const std::string text = engine::FillPattern(texts::kDirectoryTooLongPanel,
+                                                 {std::to_string(platform::kMaxDirectoryLength), directory});
+    ShowMessage(text.c_str(), MB_ICONWARNING);
+    return false;
+}
+
+void CControlPanelDlg::ShowMessage(const char* text, UINT icon) {
+    MessageBoxA(hwnd_, text, texts::kPanelTitle, MB_OK | icon);
+}
+
+void CControlPanelDlg::OnApply() {
+    ReadControls();
+    if (!DirectoryFits(m_strInDir) || !DirectoryFits(m_strOutDir)) return;
+    platform::StoredSettings settings;
+    settings.inputDirectory = m_strInDir;
+    settings.outputDirectory = m_strOutDir;
+    settings.showTaskMsgs = m_bShowTaskMsgs;
+    settings.simpleMode = m_bSimpleMode;
+    // The worker takes the new values at once, saved or not.
+    shared_.SetDirectories(settings.inputDirectory, settings.outputDirectory);
+    shared_.simpleMode = settings.simpleMode;
+    if (!platform::SaveSettings(settings, m_bAutoStart)) ShowMessage(texts::kSettingsNotSaved, MB_ICONWARNING);
+    RefreshControls();
+}
+
+void CControlPanelDlg::OnStart() {
+    if (worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
+        MessageBoxA(hwnd_, texts::kThreadStartFailed, texts::kErrorTitle, MB_OK | MB_ICONERROR);
+    Sleep(1000);
+    RefreshServiceStatus();
+}
+
+void CControlPanelDlg::OnStop() {
+    worker_.RequestStop();
+    ReadControls();
+    m_strStatus = texts::kServiceInactive;
+    EnableWindow(GetDlgItem(hwnd_, IDC_START), TRUE);
+    EnableWindow(GetDlgItem(hwnd_, IDC_STOP), FALSE);
+    RefreshControls();
+}
+
+void CControlPanelDlg::OnBrowse(bool input) {
+    BROWSEINFOA browse{};
+    browse.hwndOwner = hwnd_;
+    browse.lpszTitle = input ? texts::kBrowseInputTitle : texts::kBrowseOutputTitle;
+    const LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+    if (item == nullptr) return;
+    char path[MAX_PATH] = {};
+    if (SHGetPathFromIDListA(item, path) && DirectoryFits(path)) {
+        // The worker uses a browsed directory at once; only applying the
+        // settings stores it.
+        if (input) {
+            shared_.SetDirectories(path, shared_.OutputDirectory());
+        } else {
+            shared_.SetDirectories(shared_.InputDirectory(), path);
+        }
+        ReadControls();
+        (input ? m_strInDir : m_strOutDir) = path;
+        RefreshControls();
+    }
+    IMalloc* allocator = nullptr;
+    if (SHGetMalloc(&allocator) == S_OK) {
+        allocator->Free(item);
+        allocator->Release();
+    }
+}
+
+void CControlPanelDlg::OnViewLog() { CLogViewDlg(logPath_).DoModal(hwnd_); }
+
+void CControlPanelDlg::OnWorkerEnded(engine::WorkerEnd end) {
+    // Without its driver library the agent cannot work: once the user has
+    // read the worker's message, the agent ends.
+    if (end == engine::WorkerEnd::DriverNotLoaded) {
+        ShutDown(kCloseWaitBound);
+        return;
+    }
+    if (!shuttingDown_) RefreshServiceStatus();
+}
+
+void CControlPanelDlg::OnQueryEndSession() {
+    if (!worker_.HasLiveWorker()) return;
+    wchar_t reason[256] = {};
+    MultiByteToWideChar(1252, 0, texts::kShutdownBlockReason, -1, reason, 256);
+    ShutdownBlockReasonCreate(hwnd_, reason);
+}
+
+void CControlPanelDlg::OnEndSession() {
+    ShutDown(kSessionEndWaitBound);
+    ShutdownBlockReasonDestroy(hwnd_);
+    // The session ends once this message returns, without a destroy.
+    RemoveTrayIcon();
+}
+
+void CControlPanelDlg::ShutDown(std::chrono::milliseconds bound) {
+    shuttingDown_ = true;
+    worker_.RequestStop();
+    RefreshServiceStatus();
+    for (int id : {IDOK, IDCANCEL, IDC_BROWSE_INPUT, IDC_BROWSE_OUTPUT, IDC_MINIMIZE})
+        EnableWindow(GetDlgItem(hwnd_, id), FALSE);
+    if (!WaitForWorker(bound)) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
+        engine::AgentLog(logPath_).WriteLog(engine::FillPattern(texts::kEndedWithoutWorker, {std::to_string(seconds)}));
+        worker_.Abandon();
+        abandoned_ = true;
+    }
+    ended_ = true;
+    result_ = IDCANCEL;
+}
+
+// Waits for the worker while the window's messages go on, so the panel
+// repaints and a message box of the worker, owned by the panel, can still
+// be answered.
+bool CControlPanelDlg::WaitForWorker(std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!worker_.WaitForEnd(kWaitSlice)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return true;
+}
+
+}  // namespace zentrada::shell
