@@ -12,7 +12,13 @@
 // for the entry point's name applies, else a line named *, else status 0
 // with the outputs untouched. outK fills the K-th buffer or number argument.
 // Lines starting with # and lines without a closed field are skipped.
+//
+// TORVA_DELAY_MS makes every call take that many milliseconds, as a slow
+// printer does. A call that begins while another is still in progress (two
+// hosts' threads at once) adds the line "!overlap|name|" to the trace.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -23,6 +29,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -165,9 +172,20 @@ std::int32_t Answer(const std::vector<std::string_view>& fields, std::span<const
 }  // namespace
 
 std::int32_t HandleCall(const char* name, std::span<const Argument> arguments) {
+    static std::atomic<int> callsInProgress{0};
+    const bool overlapped = callsInProgress.fetch_add(1) > 0;
+    struct Leave {
+        ~Leave() { --callsInProgress; }
+    } leave;
+    if (const char* delay = std::getenv("TORVA_DELAY_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(ParseInt(delay).value_or(0)));
+
     const std::lock_guard lock(FileMutex());
     // The trace shows the arguments as they arrived, before any are filled.
-    if (const char* trace = FileFromEnvironment("TORVA_TRACE")) AppendToFile(trace, TraceLine(name, arguments));
+    if (const char* trace = FileFromEnvironment("TORVA_TRACE")) {
+        if (overlapped) AppendToFile(trace, std::string("!overlap|") + name + "|\n");
+        AppendToFile(trace, TraceLine(name, arguments));
+    }
     const char* scriptFile = FileFromEnvironment("TORVA_SCRIPT");
     if (scriptFile == nullptr) return 0;
     const std::optional<std::string> script = ReadFile(scriptFile);
