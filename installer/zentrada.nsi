@@ -5,6 +5,7 @@
 ;   BIN_DIR     the build's bin directory
 ;   PANEL_NAME  the file of BIN_DIR installed as Zentrada.exe (Zentrada.exe)
 ;   OUT_FILE    the setup program to write
+;   ICON        (optional) the icon of the setup and uninstall programs
 ;   WIN64       defined for a 64-bit build: the 64-bit Program Files and
 ;               registry view (the setup program itself stays 32-bit)
 ;
@@ -45,6 +46,20 @@ SetCompressor /SOLID lzma
 !define UNINSTALLER "Uninst.exe"
 !define PRINTER_DLL "InterfaceTorva.dll"
 
+; The agent stores its texts as REG_SZ without a terminating NUL, and so
+; does the installer, through the registry API: NSIS's WriteRegStr stores
+; the NUL.
+!define HKEY_LOCAL_MACHINE 0x80000002
+!define REG_SZ 1
+!define KEY_SET_VALUE 0x0002
+!ifdef WIN64
+  ; KEY_WOW64_64KEY: the view SetRegView 64 gives NSIS's own commands.
+  !define /math KEY_ACCESS ${KEY_SET_VALUE} | 0x0100
+!else
+  ; The setup program's own 32-bit view, which is the 32-bit agent's.
+  !define KEY_ACCESS ${KEY_SET_VALUE}
+!endif
+
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
 !ifdef WIN64
@@ -52,6 +67,7 @@ OutFile "${OUT_FILE}"
 !else
   InstallDir "$PROGRAMFILES\${PRODUCT}"
 !endif
+BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
 
@@ -63,6 +79,10 @@ VIAddVersionKey /LANG=1046 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1046 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1046 "LegalCopyright" "${PRODUCT}"
 
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
 !define MUI_ABORTWARNING
 !define MUI_UNABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
@@ -104,6 +124,26 @@ FunctionEnd
 !insertmacro CHECK_REPLACEABLE ""
 !insertmacro CHECK_REPLACEABLE "un."
 
+; Writes $R2 as the REG_SZ value $R1 of HKLM\$R0, creating the key when
+; missing: the text's characters and no NUL. The error flag on failure.
+Function WriteText
+  StrLen $R5 $R2
+  IntOp $R5 $R5 * ${NSIS_CHAR_SIZE}
+  ; The registry takes a NUL right after the counted characters for part of
+  ; the text and stores it too, so another character follows them.
+  StrCpy $R6 "$R2|"
+  System::Call 'advapi32::RegCreateKeyExW(p ${HKEY_LOCAL_MACHINE}, w R0, i 0, p 0, i 0, i ${KEY_ACCESS}, p 0, *p .R3, p 0) i .R7'
+  ${If} $R7 <> 0
+    SetErrors
+    Return
+  ${EndIf}
+  System::Call 'advapi32::RegSetValueExW(p R3, w R1, i 0, i ${REG_SZ}, w R6, i R5) i .R7'
+  System::Call 'advapi32::RegCloseKey(p R3)'
+  ${If} $R7 <> 0
+    SetErrors
+  ${EndIf}
+FunctionEnd
+
 Function RegistryFailed
   MessageBox MB_OK|MB_ICONSTOP "Não foi possível gravar no registro do Windows: HKLM\$R0." /SD IDOK
   SetErrorLevel 2
@@ -123,21 +163,20 @@ Section "${PRODUCT}" SecMain
 
   ; The settings only where there are none yet: an upgrade keeps the
   ; user's directories and options. A key without values holds none.
-  ;
-  ; The texts are stored as the agent stores them. It passes the text's
-  ; length as the byte count, without the NUL; the registry then counts the
-  ; NUL that follows in its buffer too, so the stored text ends with one NUL,
-  ; which is what WriteRegStr stores.
   ClearErrors
   EnumRegValue $0 HKLM "${SETTINGS_KEY}" 0
   ${If} ${Errors}
     ClearErrors
-    WriteRegStr HKLM "${SETTINGS_KEY}" "WorkDirectoryIn" "$INSTDIR\in"
-    WriteRegStr HKLM "${SETTINGS_KEY}" "WorkDirectoryOut" "$INSTDIR\out"
+    StrCpy $R0 "${SETTINGS_KEY}"
+    StrCpy $R1 "WorkDirectoryIn"
+    StrCpy $R2 "$INSTDIR\in"
+    Call WriteText
+    StrCpy $R1 "WorkDirectoryOut"
+    StrCpy $R2 "$INSTDIR\out"
+    Call WriteText
     WriteRegBin HKLM "${SETTINGS_KEY}" "ShowTaskMsgs" 00
     WriteRegBin HKLM "${SETTINGS_KEY}" "SimgleMode" 00
     ${If} ${Errors}
-      StrCpy $R0 "${SETTINGS_KEY}"
       Call RegistryFailed
     ${EndIf}
     DetailPrint "Configurações gravadas: HKLM\${SETTINGS_KEY}"
@@ -161,9 +200,11 @@ SectionEnd
 Section "Iniciar automaticamente com o Windows" SecAutoStart
   ; The value the agent itself writes when auto-start is turned on.
   ClearErrors
-  WriteRegStr HKLM "${RUN_KEY}" "Zentrada" '"$INSTDIR\Zentrada.exe" -start_minimized'
+  StrCpy $R0 "${RUN_KEY}"
+  StrCpy $R1 "Zentrada"
+  StrCpy $R2 '"$INSTDIR\Zentrada.exe" -start_minimized'
+  Call WriteText
   ${If} ${Errors}
-    StrCpy $R0 "${RUN_KEY}"
     Call RegistryFailed
   ${EndIf}
 SectionEnd

@@ -50,10 +50,6 @@ protected:
         std::string text(size / 2, '\0');
         WideCharToMultiByte(1252, 0, reinterpret_cast<const wchar_t*>(data), static_cast<int>(size / 2), text.data(),
                             static_cast<int>(text.size()), nullptr, nullptr);
-        // The agent passes the text's length as the byte count. When the
-        // byte after the counted ones is a NUL, RegSetValueExA counts it too
-        // (Windows does, and Wine with it): one such NUL is no fault.
-        if (text.ends_with('\0')) text.pop_back();
         return {type, text};
     }
 

@@ -60,7 +60,11 @@ void ReadFlag(HKEY key, const char* name, bool& flag) {
 
 bool WriteText(HKEY key, const char* name, const std::string& text) {
     // The byte count is the text's length: no terminating NUL is stored.
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+    // RegSetValueExA counts a NUL that follows the counted bytes as part of
+    // the text, so the bytes are followed by something else.
+    std::string data = text;
+    data += '\x01';
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                           static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
 }
 
