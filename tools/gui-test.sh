@@ -154,6 +154,15 @@ check "the Run value starts the agent minimized" \
 drop tools/samples/VENDA.FPI "$agent/in2"
 check "the new input directory is used at once" eventually 20 gone "$agent/in2/VENDA.FPI"
 check "and the new output directory" eval 'ls "$agent/out2"/VENDA_*.fpo > /dev/null 2>&1'
+long="$agent_w\\$(printf 'd%.0s' $(seq 260))"
+type_into 1001 "$long"
+click 1
+check "a directory too long for the agent is refused with a message" eventually 10 eval \
+  'probe message-box | utf8 | grep -q "^Zentrada	O diretório tem mais de 254 caracteres e não foi aplicado:"'
+probe dismiss-box
+check "and nothing was stored" \
+  eval '[ "$(registry_value WorkDirectoryIn)" = "type=1	$(hex "$agent_w\\in2")" ]'
+type_into 1001 "$agent_w\\in2"
 click 1000
 click 1
 check "unticked and applied, the Run value is gone" eval '[ "$(registry_value Zentrada)" = "absent	" ]'
@@ -230,6 +239,18 @@ check "the agent ends with status 0" ended_with_zero
 check "after the whole file was answered" eval \
   '[ "$(cat "$agent/out2"/LENTO_*.fpo | grep -c "^Line")" = 5 ]'
 check "and the port closed" eval 'tail -1 "$work/trace.txt" | grep -q "^TORVA_Serial_Fechar_Porta|"'
+
+rm -f "$agent/out2"/LENTO_*.fpo
+start_agent "$agent"
+check "started again" probe wait-panel 60
+check "active again" eventually 20 text_is 1008 "Ativo"
+drop "$slow" "$agent/in2"
+check "a slow file is in hand when the session ends" eventually 20 eval \
+  '[ "$(trace_count TORVA_Fiscal_Cancelar_Ultimo_Item)" -ge 11 ]'
+check "the panel lets the session end" eval '[ "$(probe end-session)" = allowed=1 ]'
+check "after answering the whole file" eval '[ "$(cat "$agent/out2"/LENTO_*.fpo | grep -c "^Line")" = 5 ]'
+check "the agent ends with status 0" ended_with_zero
+check "its port closed" eval 'tail -1 "$work/trace.txt" | grep -q "^TORVA_Serial_Fechar_Porta|"'
 unset TORVA_DELAY_MS
 
 echo "== no driver library"

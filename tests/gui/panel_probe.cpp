@@ -11,6 +11,7 @@
 //   panel_probe text ID                the text of one control
 //   panel_probe command ID             posts the command to the panel
 //   panel_probe tray-click             the tray icon's left-button press
+//   panel_probe end-session            the end of the Windows session
 //   panel_probe message-box            title and text of an open message box
 //   panel_probe dismiss-box            presses its OK button
 //   panel_probe log-viewer             the log viewer's text
@@ -270,6 +271,16 @@ int main(int argc, char** argv) {
     }
     if (command == "command") return PostMessageA(Panel(), WM_COMMAND, argument, 0) ? 0 : 1;
     if (command == "tray-click") return PostMessageA(Panel(), kTrayCallback, 1, WM_LBUTTONDOWN) ? 0 : 1;
+    if (command == "end-session") {
+        // As Windows asks at log-off: may the session end, then it ends.
+        const HWND panel = Panel();
+        DWORD_PTR allowed = 0;
+        SendMessageTimeoutA(panel, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &allowed);
+        std::printf("allowed=%d\n", allowed ? 1 : 0);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(panel, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 120000, &ignored);
+        return 0;
+    }
     if (command == "message-box") {
         const HWND box = Required(FindTopLevel(IsMessageBox), "message box");
         std::printf("%s\t%s\n", WindowText(box).c_str(), WindowText(GetDlgItem(box, 0xFFFF)).c_str());
