@@ -344,7 +344,10 @@ TEST_F(HostProcessTest, SigtermStopsTheAgentInOrder) {
 TEST_F(HostProcessTest, StopRequestedWhileStartingIsNotLost) {
     InstallVirtualPrinter();
     auto agent = Start({});
-    std::this_thread::sleep_for(100ms);  // within the worker's start pause
+    // The worker's first log line comes after the stop requests are taken
+    // over and before its 500 ms start pause: stopped then, it is starting.
+    for (int i = 0; i < 1000 && Log().find("Thread iniciada.") == std::string::npos; ++i)
+        std::this_thread::sleep_for(5ms);
     agent->Interrupt();
     EXPECT_EQ(0, agent->Wait());
     EXPECT_EQ("Thread encerrada normalmente.", LastLogMessage());
