@@ -29,4 +29,11 @@ std::int32_t LookupCommandCode(std::string_view name) {
     return kNotCatalogued;
 }
 
+const CommandRow* FindCommandRow(std::int32_t code) {
+    for (const Family& family : Families())
+        for (const CommandRow& row : family.rows())
+            if (row.code == code) return &row;
+    return nullptr;
+}
+
 }  // namespace zentrada::commands

@@ -24,9 +24,9 @@ void PrepareArguments(const CommandRow& row, const std::vector<std::string>& par
         DriverArgument& arg = args[i];
         switch (kind.id) {
             case KindId::Text: arg.text = params[next++].c_str(); break;
-            case KindId::Int: arg.value = ParseDecimal(params[next++]); break;
-            case KindId::Bool: arg.value = ParseBooleanWord(params[next++]); break;
-            case KindId::Char: arg.value = ParseChar(params[next++]); break;
+            case KindId::Int:
+            case KindId::Bool:
+            case KindId::Char: arg.value = ParameterValue(kind.id, params[next++]); break;
             case KindId::Out:
                 // value-initialised: zero-filled
                 areas.buffers.push_back(std::make_unique<char[]>(kind.size));
@@ -63,6 +63,15 @@ void KeepDriverLog(CommandContext& context, const std::vector<std::string>& para
 }
 
 }  // namespace
+
+std::int32_t ParameterValue(KindId kind, std::string_view text) {
+    switch (kind) {
+        case KindId::Int: return ParseDecimal(text);
+        case KindId::Bool: return ParseBooleanWord(text);
+        case KindId::Char: return ParseChar(text);
+        default: return 0;
+    }
+}
 
 std::int32_t RunCommand(const CommandRow& row, CommandContext& context,
                         const std::vector<std::string>& params) {

@@ -3,7 +3,6 @@
 #include "commands/families.h"
 
 namespace zentrada::commands {
-namespace {
 
 std::string KindName(const KindSpec& kind) {
     switch (kind.id) {
@@ -17,6 +16,8 @@ std::string KindName(const KindSpec& kind) {
     }
     return "?";
 }
+
+namespace {
 
 std::string Join(const std::vector<std::string>& items, const char* empty) {
     if (items.empty()) return empty;

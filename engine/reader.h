@@ -47,6 +47,8 @@ public:
     bool ReadNextCommandLine(commands::CommandLine& line);
 
     std::int32_t LineNumber() const { return lineNumber_; }
+    // Where in the text the next read starts.
+    std::size_t Position() const { return position_; }
     void ResetLineNumber() { lineNumber_ = 0; }
 
 private:

@@ -15,6 +15,8 @@ void CallSysLog(const driver::DriverBinding& binding, const char* path, std::int
 
 }  // namespace
 
+bool EndsExecutionPass(std::string_view name) { return name.substr(0, name.find(' ')) == "."; }
+
 Worker::Worker(SharedState& shared, const AgentEnvironment& environment)
     : shared_(shared), environment_(environment), log_(environment.logPath), intake_(shared, log_) {}
 
@@ -137,7 +139,7 @@ void Worker::ExecutionPass(CommandFileReader& reader, commands::CommandContext& 
             // count record after any record of the handler.
             if (result == -1) context.responses.WriteResponse({"3", texts::kWrongParameterCount});
         } else {
-            if (line.name.substr(0, line.name.find(' ')) == ".") return;
+            if (EndsExecutionPass(line.name)) return;
             context.responses.WriteResponse({"3", texts::kUnknownCommand});
         }
         if (engine_.options.stopOnError) return;

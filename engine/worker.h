@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <string_view>
 
 #include "commands/command_context.h"
 #include "driver/binding.h"
@@ -14,6 +15,10 @@
 #include "engine/reader.h"
 
 namespace zentrada::engine {
+
+// Whether the execution pass ends at a line of this uncatalogued name: one
+// that, cut at its first blank, is "." (". fim"). No record is written.
+bool EndsExecutionPass(std::string_view name);
 
 // The state of one run of the worker thread.
 struct AgentEngine {

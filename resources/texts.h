@@ -55,6 +55,8 @@ inline constexpr char kHostUsage[] =
     "  --out DIR      diret\xF3rio de sa\xED" "da (WorkDirectoryOut do registro)\n"
     "  --simple       modo simplificado: s\xF3 COMANDO.FPI, respondido em COMANDO.fpo\n"
     "  --driver ARQ   biblioteca do driver da impressora (padr\xE3o: InterfaceTorva.dll)\n"
+    "  --check ARQ... l\xEA arquivos de comando como o agente e diz o que ele faria,\n"
+    "                 sem executar nada; os argumentos seguintes s\xE3o os arquivos\n"
     "  --help         mostra esta ajuda\n"
     "  --version      mostra a vers\xE3o\n"
     "\n"
@@ -71,6 +73,8 @@ inline constexpr char kHostUsage[] =
     "  --simple       modo simplificado: s\xF3 COMANDO.FPI, respondido em COMANDO.fpo\n"
     "  --driver ARQ   biblioteca do driver da impressora\n"
     "                 (padr\xE3o: libInterfaceTorva.so ao lado do execut\xE1vel)\n"
+    "  --check ARQ... l\xEA arquivos de comando como o agente e diz o que ele faria,\n"
+    "                 sem executar nada; os argumentos seguintes s\xE3o os arquivos\n"
     "  --help         mostra esta ajuda\n"
     "  --version      mostra a vers\xE3o\n"
     "\n"
@@ -85,6 +89,61 @@ inline constexpr char kDirectoryTooLong[] =
 inline constexpr char kExecutablePathUnknown[] =
     "O caminho do execut\xE1vel n\xE3o p\xF4" "de ser obtido inteiro. O programa ser\xE1 finalizado.";
 inline constexpr char kSeeHelp[] = "Use --help para ver as op\xE7\xF5" "es.";
+
+// Headless host: the report of --check, one file after another. Patterns
+// take their values in order for each "%s".
+inline constexpr char kCheckFile[] = "Arquivo: %s";
+inline constexpr char kCheckUnreadable[] = "O arquivo n\xE3o p\xF4" "de ser lido.";
+inline constexpr char kCheckNotCommandFileName[] =
+    "Aviso: o nome n\xE3o termina em .FPI, o agente n\xE3o tomaria este arquivo.";
+inline constexpr char kCheckMarkerPresent[] = "Finalizador: presente, o arquivo seria tomado";
+// The name the file would be moved to.
+inline constexpr char kCheckMarkerMissing[] =
+    "Finalizador: ausente, o arquivo n\xE3o seria tomado; esperaria e, dois minutos ap\xF3s a \xFAltima "
+    "grava\xE7\xE3o, seria renomeado para %s";
+inline constexpr char kCheckMarkerMissingAbandoned[] =
+    "Finalizador: ausente, o arquivo n\xE3o seria tomado; gravado h\xE1 mais de dois minutos, seria "
+    "renomeado para %s";
+// The .bad name when the file's last-write time cannot be had.
+inline constexpr char kCheckBadNameUnknown[] = "<nome>_<data e hora>.bad";
+// /PRE, /NOSTOP: kCheckYes or kCheckNo each.
+inline constexpr char kCheckOptions[] = "Op\xE7\xF5" "es: /PRE %s, /NOSTOP %s";
+inline constexpr char kCheckYes[] = "sim";
+inline constexpr char kCheckNo[] = "n\xE3o";
+// A line: its number, then what it is.
+inline constexpr char kCheckLine[] = "Linha %s: %s";
+inline constexpr char kCheckOptionLine[] = "op\xE7\xE3o: %s";
+inline constexpr char kCheckOptionOutsideBlock[] = "op\xE7\xE3o fora do bloco de op\xE7\xF5" "es, sem efeito: %s";
+inline constexpr char kCheckCommentLine[] = "coment\xE1rio: %s";
+inline constexpr char kCheckEmptyLine[] = "linha vazia";
+// A command line: its name, what its parameters are, then the verdict.
+inline constexpr char kCheckCommand[] = "%s (%s): %s";
+inline constexpr char kCheckOneParameter[] = "1 par\xE2metro";
+inline constexpr char kCheckParameters[] = "%s par\xE2metros";
+inline constexpr char kCheckExpected[] = "%s, esperados: %s";
+inline constexpr char kCheckNeverExecuted[] = "%s, nunca executado";
+inline constexpr char kCheckCallsDriver[] = "chamaria o driver";
+// The record the agent would write.
+inline constexpr char kCheckAnswers[] = "responderia %s";
+// The line as written.
+inline constexpr char kCheckEndMarker[] = "finalizador %s, nada a responder";
+inline constexpr char kCheckEndsExecution[] = "finalizador com texto %s, fim da execu\xE7\xE3o, nada a responder";
+// The line at which the execution ends.
+inline constexpr char kCheckNotReached[] = "n\xE3o alcan\xE7" "ada, a execu\xE7\xE3o termina na linha %s";
+inline constexpr char kCheckRejectedByPre[] = "n\xE3o executada, /PRE rejeita o arquivo";
+// A parameter: its position, its kind, its value.
+inline constexpr char kCheckParameter[] = "    %s %s: %s";
+inline constexpr char kCheckUncataloguedParameter[] = "    %s: %s";
+inline constexpr char kCheckMissingParameter[] = "falta";
+inline constexpr char kCheckExtraParameter[] = "a mais";
+inline constexpr char kCheckOutputs[] = "    sa\xED" "das: %s";
+inline constexpr char kCheckResultOk[] = "Resultado: OK, todas as linhas seriam executadas";
+// The reasons, joined by "; ".
+inline constexpr char kCheckResultFailed[] = "Resultado: ERRO, %s";
+inline constexpr char kCheckReasonUnreadable[] = "arquivo ileg\xEDvel";
+inline constexpr char kCheckReasonNoMarker[] = "sem finalizador";
+inline constexpr char kCheckReasonFailingLines[] = "linhas com erro: %s";
+inline constexpr char kCheckReasonLinesNotRun[] = "linhas n\xE3o executadas: %s";
 
 // Control panel, tray icon and log viewer.
 inline constexpr char kVersionLabel[] = "Vers\xE3o %s";

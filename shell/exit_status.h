@@ -3,12 +3,13 @@
 
 namespace zentrada::shell {
 
-inline constexpr int kExitStopped = 0;            // stopped on request, or --help / --version
+inline constexpr int kExitStopped = 0;            // stopped on request, --help / --version, or --check passed
 inline constexpr int kExitDriverNotLoaded = 1;    // the driver library could not be loaded
 inline constexpr int kExitPortNotOpened = 2;      // the printer port could not be opened
 inline constexpr int kExitAlreadyRunning = 3;     // another instance of the same name runs
 inline constexpr int kExitThreadNotStarted = 4;   // the worker thread could not be started
 inline constexpr int kExitBadPath = 5;            // a directory too long, or the executable's path unknown
+inline constexpr int kExitCheckFailed = 6;        // --check: a file would not be taken or a line would fail
 inline constexpr int kExitUsage = 64;             // unknown option or missing option value
 
 }  // namespace zentrada::shell

@@ -17,6 +17,15 @@ ParsedCommandLine ParseHostOptions(std::span<const std::string_view> arguments) 
             options.action = HostOptions::Action::ShowVersion;
             return parsed;
         }
+        if (argument == "--check") {
+            if (i + 1 == arguments.size()) {
+                parsed.error = std::string(texts::kMissingOptionValue).append(argument);
+                return parsed;
+            }
+            options.action = HostOptions::Action::Check;
+            options.checkFiles.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, arguments.end());
+            return parsed;
+        }
         if (argument == "--simple") {
             options.simpleMode = true;
             continue;

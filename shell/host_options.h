@@ -5,17 +5,19 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zentrada::shell {
 
 struct HostOptions {
-    enum class Action { Run, ShowHelp, ShowVersion };
+    enum class Action { Run, ShowHelp, ShowVersion, Check };
     Action action = Action::Run;
     // Each given option overrides the settings file.
     std::optional<std::string> inputDirectory;   // --in DIR
     std::optional<std::string> outputDirectory;  // --out DIR
     std::optional<std::string> driverLibrary;    // --driver FILE
     bool simpleMode = false;                     // --simple
+    std::vector<std::string> checkFiles;         // --check FILE..., the rest of the arguments
 };
 
 struct ParsedCommandLine {
@@ -24,7 +26,8 @@ struct ParsedCommandLine {
 };
 
 // Parses the arguments that follow the program name. --help and --version
-// take effect at once and leave the rest unread.
+// take effect at once and leave the rest unread; --check takes every argument
+// after it as a file, at least one.
 ParsedCommandLine ParseHostOptions(std::span<const std::string_view> arguments);
 
 // "zentrada <version>", the version being the project's.

@@ -20,6 +20,8 @@ protected:
         fs::create_directories(in());
         fs::create_directories(out());
         SetEnvironment("TORVA_TRACE", root / "trace.txt");
+        // The recording library alone: every call succeeds unless scripted.
+        SetEnvironment("TORVA_MODE", "recorder");
         SetEnvironment("TORVA_SCRIPT", root / "script.txt");
         environment.logPath = root / "Zentrada_log.txt";
         environment.driverLibrary = PrinterLibrary();

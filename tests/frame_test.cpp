@@ -25,6 +25,7 @@ class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetEnvironment("TORVA_TRACE", dir / "trace.txt");
+        SetEnvironment("TORVA_MODE", "recorder");
         SetEnvironment("TORVA_SCRIPT", dir / "script.txt");
         ASSERT_TRUE(driver::LoadDriverLibrary(testing::PrinterLibrary(), binding).loaded);
     }

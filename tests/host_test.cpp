@@ -47,6 +47,12 @@ TEST(HostOptions, TakesValuesAndStopsAtHelpOrVersion) {
     EXPECT_EQ(shell::HostOptions::Action::ShowHelp, help.options.action);
     EXPECT_EQ(shell::HostOptions::Action::ShowVersion,
               shell::ParseHostOptions(Arguments{"--version", "--in"}).options.action);
+
+    // --check takes every argument after it as a file.
+    const auto check = shell::ParseHostOptions(Arguments{"--simple", "--check", "A.FPI", "--help", "--in"});
+    EXPECT_EQ("", check.error);
+    EXPECT_EQ(shell::HostOptions::Action::Check, check.options.action);
+    EXPECT_EQ((std::vector<std::string>{"A.FPI", "--help", "--in"}), check.options.checkFiles);
 }
 
 TEST(HostOptions, ErrorsQuoteTheOffendingArgument) {
@@ -54,7 +60,7 @@ TEST(HostOptions, ErrorsQuoteTheOffendingArgument) {
          {std::pair{Arguments{"--bogus"}, "--bogus"}, {Arguments{"-in", "/a"}, "-in"},
           {Arguments{"start_minimized"}, "start_minimized"}, {Arguments{"--in=/a"}, "--in=/a"},
           {Arguments{"--simple", "--in"}, "--in"}, {Arguments{"--out"}, "--out"},
-          {Arguments{"--driver"}, "--driver"}}) {
+          {Arguments{"--driver"}, "--driver"}, {Arguments{"--in", "/a", "--check"}, "--check"}}) {
         SCOPED_TRACE(named);
         EXPECT_NE(std::string::npos, shell::ParseHostOptions(arguments).error.find(named));
     }
@@ -215,6 +221,8 @@ private:
 class HostProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The agent's processes get the recording library alone.
+        testing::SetEnvironment("TORVA_MODE", "recorder");
         // On Windows the single-instance mutex is named after the
         // executable, for the whole session: a name of this test's own.
 #if defined(_WIN32)
@@ -278,7 +286,7 @@ TEST_F(HostProcessTest, CommandLineAloneNeverStartsTheAgent) {
 
     auto help = Start({"--help"});
     EXPECT_EQ(0, help->Wait());
-    for (const char* option : {"--in", "--out", "--simple", "--driver", "--help", "--version"})
+    for (const char* option : {"--in", "--out", "--simple", "--driver", "--check", "--help", "--version"})
         EXPECT_NE(std::string::npos, help->Out().find(option)) << option;
     EXPECT_NE(std::string::npos, help->Out().find(TerminalText("op\xE7\xF5" "es")));
 #if !defined(_WIN32)
@@ -294,6 +302,18 @@ TEST_F(HostProcessTest, CommandLineAloneNeverStartsTheAgent) {
     auto missing = Start({"--in"});
     EXPECT_EQ(64, missing->Wait());
     EXPECT_NE(std::string::npos, missing->Err().find("--in"));
+
+    // --check reads the files only and says so on standard output.
+    WriteFile(dir_ / "VENDA.FPI", "NOPE|\r\n.\r\n");
+    auto check = Start({"--check", (dir_ / "VENDA.FPI").string()});
+    EXPECT_EQ(6, check->Wait());
+    EXPECT_NE(std::string::npos,
+              check->Out().find(TerminalText("Linha 1: \"NOPE\" (0 par\xE2metros): responderia Line 1: 3|Erro no "
+                                             "comando. Nome de comando n\xE3o existente.|\n")))
+        << check->Out();
+    auto checkWithoutFile = Start({"--check"});
+    EXPECT_EQ(64, checkWithoutFile->Wait());
+    EXPECT_NE(std::string::npos, checkWithoutFile->Err().find("--check"));
 
     // A directory longer than the agent takes is refused, never cut.
     const std::string tooLong = (dir_ / std::string(platform::kMaxDirectoryLength, 'd')).string();

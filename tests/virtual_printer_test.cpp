@@ -47,6 +47,7 @@ class VirtualPrinter : public testing::Test {
 protected:
     void SetUp() override {
         SetEnvironment("TORVA_TRACE", (dir_ / "trace.txt").string());
+        SetEnvironment("TORVA_MODE", "recorder");
         SetEnvironment("TORVA_SCRIPT", (dir_ / "script.txt").string());
     }
     void TearDown() override {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Shows Zentrada at work: builds it, sets it up with the virtual printer in a
 # scratch directory, drops the sample command files of tools/samples into its
-# input directory one by one, prints what comes back, and stops it.
+# input directory one by one (a sale, a cancelled receipt, a voucher with its
+# CCD, the day's totals, an X reading, a Z reduction, two faulty lines),
+# prints what comes back and what the printer printed on its paper roll, and
+# stops it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -27,7 +30,8 @@ show() {
   iconv -f CP1252 -t UTF-8 "$1" | sed -e 's/\r/<CR>/g' -e 's/^/    /'
 }
 
-ZENTRADA_LOCK_DIR="$demo" TORVA_SCRIPT="$root/tools/samples/virtual_printer.txt" \
+mkdir "$demo/printer"
+ZENTRADA_LOCK_DIR="$demo" TORVA_PRINTER_DIR="$demo/printer" \
   "$demo/zentrada" > "$demo/zentrada.stdout" 2> "$demo/zentrada.stderr" &
 pid=$!
 trap 'kill -KILL "$pid" 2> /dev/null || true' EXIT
@@ -67,6 +71,9 @@ status=0
 wait "$pid" || status=$?
 trap - EXIT
 
+echo
+echo "== the virtual printer's paper roll (printer/bobina.txt)"
+show "$demo/printer/bobina.txt"
 echo
 echo "== Zentrada_log.txt"
 show "$demo/Zentrada_log.txt"

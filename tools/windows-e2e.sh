@@ -4,7 +4,8 @@
 # directory, answer a command file with every command and the sample files;
 # their response files, log lines (times aside) and the driver's trace must
 # be byte for byte those of the Linux build. Then Ctrl+C stops the host in
-# order. Needs the default and the Windows preset built.
+# order. The sample files then run on the virtual printer itself: records
+# and paper roll as on Linux. Needs the default and the Windows preset built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 preset="${1:-win32}"
@@ -48,22 +49,41 @@ stop() {
   fi
 }
 
-mkdir -p "$work/linux/in" "$work/linux/out"
-cp "$linux/zentrada" "$linux/libInterfaceTorva.so" "$work/linux/"
-ZENTRADA_LOCK_DIR="$work/linux" TORVA_TRACE="$work/linux/trace.txt" TORVA_SCRIPT="$work/script.txt" \
-  "$work/linux/zentrada" --in "$work/linux/in" --out "$work/linux/out" 2> "$work/linux/stderr" &
-drop_all "$work/linux"
-stop "$work/linux" $!
-
-mkdir -p "$work/windows/in" "$work/windows/out"
-cp "$windows/zentrada-console.exe" "$windows/InterfaceTorva.dll" "$work/windows/"
-"$root/tools/wine-run.sh" "$WINEPREFIX" cmd /c exit > /dev/null 2>&1 || true  # the prefix, made once
 winpath() { winepath -w "$1" 2> /dev/null; }
-TORVA_TRACE="$(winpath "$work/windows/trace.txt")" TORVA_SCRIPT="$(winpath "$work/script.txt")" \
-  wine "$work/windows/zentrada-console.exe" --in "$(winpath "$work/windows/in")" \
-  --out "$(winpath "$work/windows/out")" 2> "$work/windows/stderr" &
-drop_all "$work/windows"
-stop "$work/windows" $!
+"$root/tools/wine-run.sh" "$WINEPREFIX" cmd /c exit > /dev/null 2>&1 || true  # the prefix, made once
+
+# run_linux DIR [VARIABLE=VALUE...] and run_windows DIR [...]: the host and
+# the library copied into DIR, given every file of $files, stopped.
+run_linux() {
+  local dir="$1"
+  shift
+  mkdir -p "$dir/in" "$dir/out" "$dir/printer"
+  cp "$linux/zentrada" "$linux/libInterfaceTorva.so" "$dir/"
+  env ZENTRADA_LOCK_DIR="$dir" TORVA_TRACE="$dir/trace.txt" "$@" \
+    "$dir/zentrada" --in "$dir/in" --out "$dir/out" 2> "$dir/stderr" &
+  drop_all "$dir"
+  stop "$dir" $!
+}
+run_windows() {
+  local dir="$1"
+  shift
+  mkdir -p "$dir/in" "$dir/out" "$dir/printer"
+  cp "$windows/zentrada-console.exe" "$windows/InterfaceTorva.dll" "$dir/"
+  env TORVA_TRACE="$(winpath "$dir/trace.txt")" "$@" \
+    wine "$dir/zentrada-console.exe" --in "$(winpath "$dir/in")" --out "$(winpath "$dir/out")" 2> "$dir/stderr" &
+  drop_all "$dir"
+  stop "$dir" $!
+}
+
+# Every command answered by the script.
+run_linux "$work/linux" TORVA_SCRIPT="$work/script.txt"
+run_windows "$work/windows" TORVA_SCRIPT="$(winpath "$work/script.txt")"
+# The samples on the virtual printer itself, each host with a fresh memory.
+all_files=("${files[@]}")
+files=("$root"/tools/samples/*.FPI)
+run_linux "$work/linux-printer" TORVA_PRINTER_DIR="$work/linux-printer/printer"
+run_windows "$work/windows-printer" TORVA_PRINTER_DIR="$(winpath "$work/windows-printer/printer")"
+files=("${all_files[@]}")
 
 # The response files, named after the time they were taken, compared in
 # the order of their command files; log lines without their time stamps.
@@ -79,6 +99,16 @@ for file in "${files[@]}"; do
   stem="$(basename "${file%.*}")"
   compare "$(ls "$work/linux/out/${stem}"_*.fpo)" "$(ls "$work/windows/out/${stem}"_*.fpo)"
 done
+for file in "$root"/tools/samples/*.FPI; do
+  stem="$(basename "${file%.*}")"
+  compare "$(ls "$work/linux-printer/out/${stem}"_*.fpo)" "$(ls "$work/windows-printer/out/${stem}"_*.fpo)"
+done
+# The paper rolls, the dates and times of their documents aside.
+for host in linux-printer windows-printer; do
+  sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}#<data e hora>#' \
+    "$work/$host/printer/bobina.txt" > "$work/$host/roll-untimed.txt"
+done
+compare "$work/linux-printer/roll-untimed.txt" "$work/windows-printer/roll-untimed.txt"
 for host in linux windows; do
   cut -c18- "$work/$host/Zentrada_log.txt" > "$work/$host/log-untimed.txt"
 done
@@ -95,5 +125,8 @@ if [ "$failed" -ne 0 ]; then
   echo "$preset end to end: FAILED (files kept in $work)" >&2
   exit 1
 fi
+sale=$(ls "$work"/windows-printer/out/2VENDA2_*.fpo)
 echo "$preset end to end: $records records, $calls driver calls and the log identical to Linux; stopped in order by Ctrl+C"
+echo "the samples on the virtual printer: records and paper roll identical to Linux; the sale:"
+sed 's/^/    /' "$sale"
 rm -rf "$work"

@@ -13,9 +13,12 @@
 // with the outputs untouched. outK fills the K-th buffer or number argument.
 // Lines starting with # and lines without a closed field are skipped.
 //
-// TORVA_DELAY_MS makes every call take that many milliseconds, as a slow
-// printer does. A call that begins while another is still in progress (two
-// hosts' threads at once) adds the line "!overlap|name|" to the trace.
+// A call that begins while another is still in progress (two hosts'
+// threads at once) adds the line "!overlap|name|" to the trace.
+//
+// The entry points the script does not name are answered by the virtual
+// printer (printer.h), unless TORVA_MODE=recorder; faults on demand
+// (faults.h) come before both.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -34,6 +37,8 @@
 #include <vector>
 
 #include "virtual_printer/call.h"
+#include "virtual_printer/faults.h"
+#include "virtual_printer/printer.h"
 
 namespace zentrada::virtual_printer {
 namespace {
@@ -177,8 +182,7 @@ std::int32_t HandleCall(const char* name, std::span<const Argument> arguments) {
     struct Leave {
         ~Leave() { --callsInProgress; }
     } leave;
-    if (const char* delay = std::getenv("TORVA_DELAY_MS"))
-        std::this_thread::sleep_for(std::chrono::milliseconds(ParseInt(delay).value_or(0)));
+    const std::optional<std::int32_t> fault = faults::BeforeCall(name);
 
     const std::lock_guard lock(FileMutex());
     // The trace shows the arguments as they arrived, before any are filled.
@@ -186,11 +190,18 @@ std::int32_t HandleCall(const char* name, std::span<const Argument> arguments) {
         if (overlapped) AppendToFile(trace, std::string("!overlap|") + name + "|\n");
         AppendToFile(trace, TraceLine(name, arguments));
     }
-    const char* scriptFile = FileFromEnvironment("TORVA_SCRIPT");
-    if (scriptFile == nullptr) return 0;
-    const std::optional<std::string> script = ReadFile(scriptFile);
-    if (!script) return 0;
-    return Answer(FindAnswer(*script, name), arguments);
+    if (fault) return *fault;
+    // The script answers the entry points it names (or all, with "*").
+    if (const char* scriptFile = FileFromEnvironment("TORVA_SCRIPT")) {
+        if (const std::optional<std::string> script = ReadFile(scriptFile)) {
+            const std::vector<std::string_view> fields = FindAnswer(*script, name);
+            if (!fields.empty()) return Answer(fields, arguments);
+        }
+    }
+    // TORVA_MODE=recorder: no printer behind the calls, every one succeeds.
+    const char* mode = std::getenv("TORVA_MODE");
+    if (mode != nullptr && std::string_view(mode) == "recorder") return 0;
+    return RunPrinter(name, arguments);
 }
 
 }  // namespace zentrada::virtual_printer

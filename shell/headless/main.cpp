@@ -1,5 +1,6 @@
 // The headless host: runs the agent worker in the foreground of a terminal
-// or under a service manager, stopped by SIGINT or SIGTERM.
+// or under a service manager, stopped by SIGINT or SIGTERM; with --check it
+// only reports on command files.
 #include <clocale>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "platform/platform.h"
 #include "resources/texts.h"
 #include "shell/exit_status.h"
+#include "shell/headless/check_files.h"
 #include "shell/headless/run_agent.h"
 #include "shell/host_options.h"
 
@@ -30,6 +32,11 @@ int main(int argc, char** argv) {
         case shell::HostOptions::Action::ShowVersion:
             platform::WriteTerminalText(platform::OutputStream::Output, shell::VersionLine() + "\n");
             return shell::kExitStopped;
+        case shell::HostOptions::Action::Check:
+            // Reads the files only: no lock, no settings, no driver library.
+            return shell::CheckCommandFiles(parsed.options.checkFiles, [](std::string_view text) {
+                platform::WriteTerminalText(platform::OutputStream::Output, text);
+            });
         case shell::HostOptions::Action::Run:
             break;
     }

@@ -1,0 +1,303 @@
+// Non-fiscal documents (vouchers, CCD, management reports, cash withdrawal
+// and float) and the fiscal reports (X reading, Z reduction, fiscal memory
+// reading, opening the day).
+//
+// Parameters, in the order of the command line:
+//   NaoFiscal_Abrir_Comprovante: CPF/CNPJ, name, address, (text), (int)
+//   NaoFiscal_Vender_Item: non-fiscal totaliser, amount ("10,00"), (int)
+//   NaoFiscal_Pagamento: as the fiscal one; NaoFiscal_Fechar_Comprovante: (int)
+//   NaoFiscal_Abrir_CCD: payment form, amount, (instalments), (text)
+//   NaoFiscal_Abrir_Relatorio_Gerencial: report name
+//   NaoFiscal_Imprimir_Linha(EX), _15Linhas: the lines
+//   NaoFiscal_Sangria, NaoFiscal_Fundo_Troco: amount, (int)
+//   RelatorioFiscal_Salvar_LeituraX: the file to write the reading into
+#include <cstdio>
+
+#include "virtual_printer/printer.h"
+
+namespace zentrada::virtual_printer {
+namespace {
+
+std::string Number(int value, int width) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", width, value);
+    return text;
+}
+
+Status OpenVoucher(Printer& printer, const Call&) {
+    if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
+    ++printer.state.gnf;
+    printer.PrintHeader("COMPROVANTE NAO FISCAL");
+    return kOk;
+}
+
+Status VoucherItem(Printer& printer, const Call& call) {
+    PrinterState& state = printer.state;
+    if (const Status status = Need(state, Document::NonFiscalVoucher); status != kOk) return status;
+    if (!state.payments.empty()) return kPaymentStarted;
+    if (state.FindNamed(state.nonFiscalTotalizers, call.Text(0)) == nullptr) return kUnknownTotalizer;
+    const auto amount = ParseMoney(call.Text(1));
+    if (!amount || *amount <= 0) return kInvalidParameter;
+    state.items.push_back({"", call.Text(0), "", "", 1000, *amount, 0, false});
+    printer.PrintColumns(Number(static_cast<int>(state.items.size()), 3) + " " + call.Text(0), FormatMoney(*amount));
+    return kOk;
+}
+
+Status VoucherPayment(Printer& printer, const Call& call) {
+    PrinterState& state = printer.state;
+    if (const Status status = Need(state, Document::NonFiscalVoucher); status != kOk) return status;
+    if (state.ItemsTotal() <= 0) return kNoSuchItem;
+    if (state.FindNamed(state.paymentForms, call.Text(0)) == nullptr) return kUnknownPaymentForm;
+    const auto amount = ParseMoney(call.Text(1));
+    if (!amount || *amount <= 0) return kInvalidParameter;
+    state.payments.push_back({call.Text(0), *amount});
+    printer.PrintColumns(call.Text(0), FormatMoney(*amount));
+    return kOk;
+}
+
+Status CloseVoucher(Printer& printer, const Call&) {
+    PrinterState& state = printer.state;
+    if (const Status status = Need(state, Document::NonFiscalVoucher); status != kOk) return status;
+    if (state.ItemsTotal() <= 0) return kNoSuchItem;
+    if (state.Paid() < state.ItemsTotal()) return kNotFullyPaid;
+    for (const Item& item : state.items) {
+        if (item.cancelled) continue;
+        NamedTotal* totalizer = state.FindNamed(state.nonFiscalTotalizers, item.description);
+        totalizer->total += item.Net();
+        ++totalizer->count;
+    }
+    for (const Payment& payment : state.payments) state.FindNamed(state.paymentForms, payment.form)->total += payment.amount;
+    const Cents change = state.Paid() - state.ItemsTotal();
+    state.paymentForms.front().total -= change;
+    state.dayChange += change;
+    state.document = Document::None;
+    printer.PrintColumns("TROCO R$", FormatMoney(change));
+    printer.PrintColumns("GNF:" + Number(state.gnf, 6), "COO:" + Number(state.coo, 6));
+    printer.PrintFooter();
+    return kOk;
+}
+
+Status CancelVoucher(Printer& printer, const Call&) {
+    PrinterState& state = printer.state;
+    if (state.document != Document::NonFiscalVoucher) return kNothingToCancel;
+    state.document = Document::None;
+    printer.PrintCentered("COMPROVANTE NAO FISCAL CANCELADO");
+    printer.PrintFooter();
+    return kOk;
+}
+
+Status VoucherSubtotal(Printer& printer, const Call& call) {
+    if (const Status status = Need(printer.state, Document::NonFiscalVoucher); status != kOk) return status;
+    call.Out(0, FormatMoney(printer.state.ItemsTotal()));
+    return kOk;
+}
+
+Status OpenCcd(Printer& printer, const Call& call) {
+    PrinterState& state = printer.state;
+    if (state.FindNamed(state.paymentForms, call.Text(0)) == nullptr) return kUnknownPaymentForm;
+    const auto amount = ParseMoney(call.Text(1));
+    if (!amount || *amount <= 0) return kInvalidParameter;
+    if (const Status status = OpenDocument(printer, Document::Ccd); status != kOk) return status;
+    ++state.gnf;
+    printer.PrintHeader("COMPROVANTE DE CREDITO OU DEBITO");
+    printer.PrintColumns("Forma de pagamento: " + call.Text(0), FormatMoney(*amount));
+    printer.PrintColumns("COO do cupom vinculado", Number(state.coo - 1, 6));
+    return kOk;
+}
+
+Status OpenReport(Printer& printer, const Call& call) {
+    PrinterState& state = printer.state;
+    NamedTotal* report = state.FindNamed(state.reports, call.Text(0));
+    if (report == nullptr) return kUnknownReport;
+    if (const Status status = OpenDocument(printer, Document::ManagementReport); status != kOk) return status;
+    ++state.gnf;
+    ++report->count;
+    state.reportName = call.Text(0);
+    printer.PrintHeader("RELATORIO GERENCIAL");
+    printer.PrintCentered(call.Text(0));
+    return kOk;
+}
+
+Status PrintLines(Printer& printer, const Call& call, std::size_t lines) {
+    const Document document = printer.state.document;
+    if (document != Document::Ccd && document != Document::ManagementReport)
+        return document == Document::None ? kNoDocument : kWrongDocument;
+    for (std::size_t i = 0; i < lines; ++i) printer.Print(call.Text(i));
+    return kOk;
+}
+Status PrintLine(Printer& printer, const Call& call) { return PrintLines(printer, call, 1); }
+Status Print15Lines(Printer& printer, const Call& call) { return PrintLines(printer, call, 15); }
+
+Status CloseCcdOrReport(Printer& printer, Document document) {
+    if (const Status status = Need(printer.state, document); status != kOk) return status;
+    printer.state.document = Document::None;
+    printer.PrintFooter();
+    return kOk;
+}
+Status CloseCcd(Printer& printer, const Call&) { return CloseCcdOrReport(printer, Document::Ccd); }
+Status CloseReport(Printer& printer, const Call&) { return CloseCcdOrReport(printer, Document::ManagementReport); }
+
+Status CancelCcd(Printer& printer, const Call&) {
+    if (printer.state.document != Document::Ccd) return kNothingToCancel;
+    printer.state.document = Document::None;
+    printer.PrintCentered("CCD CANCELADO");
+    printer.PrintFooter();
+    return kOk;
+}
+
+Status CcdOnly(Printer& printer, const Call&) { return Need(printer.state, Document::Ccd); }
+
+// A cash withdrawal or float: a whole voucher of its own.
+Status CashMovement(Printer& printer, const Call& call, const char* totalizerName, const char* title) {
+    PrinterState& state = printer.state;
+    const auto amount = ParseMoney(call.Text(0));
+    if (!amount || *amount <= 0) return kInvalidParameter;
+    NamedTotal* totalizer = state.FindNamed(state.nonFiscalTotalizers, totalizerName);
+    if (totalizer == nullptr) return kUnknownTotalizer;
+    if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
+    ++state.gnf;
+    totalizer->total += *amount;
+    ++totalizer->count;
+    state.document = Document::None;
+    printer.PrintHeader(title);
+    printer.PrintColumns(totalizerName, FormatMoney(*amount));
+    printer.PrintFooter();
+    return kOk;
+}
+Status Withdrawal(Printer& printer, const Call& call) { return CashMovement(printer, call, "Sangria", "SANGRIA"); }
+Status Float(Printer& printer, const Call& call) { return CashMovement(printer, call, "Suprimento", "SUPRIMENTO"); }
+
+// The totals an X reading and a Z reduction print.
+void PrintDayTotals(Printer& printer) {
+    const PrinterState& state = printer.state;
+    printer.PrintColumns("GT inicial", FormatMoney(state.grandTotal - state.dayGross + state.dayDiscounts -
+                                                   state.daySurcharges));
+    printer.PrintColumns("GT final", FormatMoney(state.grandTotal));
+    printer.PrintColumns("VENDA BRUTA DIARIA", FormatMoney(state.dayGross));
+    printer.PrintColumns("CANCELAMENTOS", FormatMoney(state.dayCancelled));
+    printer.PrintColumns("DESCONTOS", FormatMoney(state.dayDiscounts));
+    printer.PrintColumns("ACRESCIMOS", FormatMoney(state.daySurcharges));
+    printer.PrintRule();
+    for (const TaxRate& rate : state.taxRates)
+        printer.PrintColumns(rate.code + " " + FormatDecimal(rate.rate, 2) + "%", FormatMoney(rate.total));
+    printer.PrintRule();
+    for (const NamedTotal& form : state.paymentForms) printer.PrintColumns(form.name, FormatMoney(form.total));
+    printer.PrintColumns("TROCO", FormatMoney(state.dayChange));
+    printer.PrintRule();
+    for (const NamedTotal& totalizer : state.nonFiscalTotalizers)
+        printer.PrintColumns(totalizer.name, FormatMoney(totalizer.total));
+    printer.PrintRule();
+    printer.PrintColumns("CRZ", Number(state.crz, 4));
+    printer.PrintColumns("CRO", Number(state.cro, 4));
+    printer.PrintColumns("CCF", Number(state.ccf, 6));
+    printer.PrintColumns("GNF", Number(state.gnf, 6));
+}
+
+Status ReadingX(Printer& printer, const Call&) {
+    PrinterState& state = printer.state;
+    if (state.document != Document::None) return kDocumentOpen;
+    ++state.coo;
+    ++state.readingsX;
+    printer.PrintHeader("LEITURA X");
+    PrintDayTotals(printer);
+    printer.PrintFooter();
+    return kOk;
+}
+
+Status SaveReadingX(Printer& printer, const Call& call) {
+    if (printer.state.document != Document::None) return kDocumentOpen;
+    const std::string path = call.Text(0);
+    if (path.empty()) return kInvalidParameter;
+    Printer reading{printer.state, {}};
+    PrintDayTotals(reading);
+    printer.state.linesPrinted -= static_cast<std::int32_t>(reading.printed.size());  // written, not printed
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return kInvalidParameter;
+    for (const std::string& line : reading.printed) std::fprintf(file, "%s\r\n", line.c_str());
+    std::fclose(file);
+    return kOk;
+}
+
+// The Z reduction ends the fiscal day: its totals are printed and cleared,
+// and no document is taken again until a day is opened.
+Status Reduction(Printer& printer, const Call& call, std::size_t outPlace) {
+    PrinterState& state = printer.state;
+    if (state.document != Document::None) return kDocumentOpen;
+    if (!state.dayOpen) return kDayClosed;
+    ++state.coo;
+    ++state.crz;
+    printer.PrintHeader("REDUCAO Z");
+    printer.PrintColumns("MOVIMENTO DO DIA", state.dayDate);
+    PrintDayTotals(printer);
+    printer.PrintFooter();
+    if (outPlace != 0) call.Out(outPlace, "CRZ " + Number(state.crz, 4) + ";" + FormatMoney(state.dayGross));
+    state.dayOpen = false;
+    state.lastReductionDate = Printer::Date();
+    state.dayGross = state.dayCancelled = state.dayDiscounts = state.daySurcharges = state.dayChange = 0;
+    state.lastReceiptTotal = 0;
+    state.dayItems = 0;
+    for (TaxRate& rate : state.taxRates) rate.total = 0;
+    for (auto* table : {&state.paymentForms, &state.nonFiscalTotalizers})
+        for (NamedTotal& entry : *table) entry.total = 0, entry.count = 0;
+    return kOk;
+}
+Status ReductionWithData(Printer& printer, const Call& call) { return Reduction(printer, call, 3); }
+Status ReductionPlain(Printer& printer, const Call& call) { return Reduction(printer, call, 0); }
+
+Status OpenDay(Printer& printer, const Call&) {
+    PrinterState& state = printer.state;
+    if (state.dayOpen) return state.dayDate == Printer::Date() ? kOk : kReductionPending;
+    state.dayOpen = true;
+    state.dayDate = Printer::Date();
+    return kOk;
+}
+
+Status MemoryReading(Printer& printer, const Call& call) {
+    PrinterState& state = printer.state;
+    if (state.document != Document::None) return kDocumentOpen;
+    ++state.coo;
+    printer.PrintHeader("LEITURA DA MEMORIA FISCAL");
+    printer.PrintColumns("de " + call.Text(0), "ate " + call.Text(1));
+    printer.PrintColumns("reducoes Z", Number(state.crz, 4));
+    printer.PrintColumns("GT", FormatMoney(state.grandTotal));
+    printer.PrintFooter();
+    call.Out(3, "CRZ " + Number(state.crz, 4) + ";GT " + FormatMoney(state.grandTotal));
+    return kOk;
+}
+
+constexpr HandlerRow kRows[] = {
+    {"TORVA_NaoFiscal_Abrir_Comprovante", OpenVoucher},
+    {"TORVA_NaoFiscal_Vender_Item", VoucherItem},
+    {"TORVA_NaoFiscal_Pagamento", VoucherPayment},
+    {"TORVA_NaoFiscal_Cancelar_Comprovante", CancelVoucher},
+    {"TORVA_NaoFiscal_Cancelar_ComprovanteEX", CancelVoucher},
+    {"TORVA_NaoFiscal_Fechar_Comprovante", CloseVoucher},
+    {"TORVA_NaoFiscal_Obter_SubTotal", VoucherSubtotal},
+    {"TORVA_NaoFiscal_Abrir_CCD", OpenCcd},
+    {"TORVA_NaoFiscal_Abrir_Relatorio_Gerencial", OpenReport},
+    {"TORVA_NaoFiscal_Imprimir_LinhaEX", PrintLine},
+    {"TORVA_NaoFiscal_Imprimir_Linha", PrintLine},
+    {"TORVA_NaoFiscal_Imprimir_15Linhas", Print15Lines},
+    {"TORVA_NaoFiscal_Fechar_CCD", CloseCcd},
+    {"TORVA_NaoFiscal_Fechar_Relatorio_Gerencial", CloseReport},
+    {"TORVA_NaoFiscal_Cancelar_CCD", CancelCcd},
+    {"TORVA_NaoFiscal_Nova_Parcela_CCD", CcdOnly},
+    {"TORVA_NaoFiscal_Nova_Via_CCD", CcdOnly},
+    {"TORVA_NaoFiscal_Sangria", Withdrawal},
+    {"TORVA_NaoFiscal_Fundo_Troco", Float},
+    {"TORVA_RelatorioFiscal_LeituraX", ReadingX},
+    {"TORVA_RelatorioFiscal_Salvar_LeituraX", SaveReadingX},
+    {"TORVA_RelatorioFiscal_RZ", ReductionWithData},
+    {"TORVA_RelatorioFiscal_ReducaoZ", ReductionWithData},
+    {"TORVA_RelatorioFiscal_RZEX", ReductionPlain},
+    {"TORVA_RelatorioFiscal_RZEx", ReductionPlain},
+    {"TORVA_RelatorioFiscal_Abrir_Jornada", OpenDay},
+    {"TORVA_RelatorioFiscal_Abrir_Dia", OpenDay},
+    {"TORVA_RelatorioFiscal_Leitura_MF", MemoryReading},
+};
+
+}  // namespace
+
+std::span<const HandlerRow> DocumentHandlers() { return kRows; }
+
+}  // namespace zentrada::virtual_printer

@@ -1,0 +1,181 @@
+#include "virtual_printer/printer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "virtual_printer/printer_files.h"
+
+namespace zentrada::virtual_printer {
+namespace {
+
+std::tm LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}
+
+std::optional<std::string> ReadAll(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string content;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, got);
+    std::fclose(file);
+    return content;
+}
+
+bool WriteAll(const std::string& path, const std::string& bytes, const char* mode) {
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// The memory is written whole to a new file that then replaces the old one,
+// so a crash mid-write leaves the previous state rather than half of one.
+bool SaveStateFile(const PrinterState& state) {
+    const std::string path = StateFilePath();
+    const std::string temporary = path + ".novo";
+    if (!WriteAll(temporary, SaveState(state), "wb")) return false;
+    std::remove(path.c_str());
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+Handler FindHandler(std::string_view name) {
+    for (const auto table : {FiscalHandlers(), DocumentHandlers(), QueryHandlers(), SetupHandlers()})
+        for (const HandlerRow& row : table)
+            if (row.name == name) return row.handler;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string Call::Text(std::size_t place) const {
+    if (place >= arguments_.size() || arguments_[place].kind != Argument::Kind::Text) return {};
+    return arguments_[place].text != nullptr ? arguments_[place].text : "";
+}
+
+std::int32_t Call::Int(std::size_t place) const {
+    return place < arguments_.size() && arguments_[place].kind == Argument::Kind::Int ? arguments_[place].value : 0;
+}
+
+void Call::Out(std::size_t place, std::string_view text) const {
+    if (place >= arguments_.size()) return;
+    const Argument& argument = arguments_[place];
+    if (argument.kind != Argument::Kind::Buffer || argument.buffer == nullptr || argument.size <= 0) return;
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(argument.size - 1));
+    std::memcpy(argument.buffer, text.data(), n);
+    argument.buffer[n] = '\0';
+}
+
+void Call::OutNumber(std::size_t place, std::int32_t value) const {
+    if (place < arguments_.size() && arguments_[place].kind == Argument::Kind::Number && arguments_[place].number)
+        *arguments_[place].number = value;
+}
+
+void Printer::Print(std::string_view line) {
+    printed.emplace_back(line.substr(0, kColumns));
+    ++state.linesPrinted;
+}
+
+void Printer::PrintCentered(std::string_view line) {
+    line = line.substr(0, kColumns);
+    Print(std::string((kColumns - line.size()) / 2, ' ') + std::string(line));
+}
+
+void Printer::PrintColumns(std::string_view left, std::string_view right) {
+    right = right.substr(0, kColumns);
+    left = left.substr(0, kColumns - right.size() - (right.empty() ? 0 : 1));
+    Print(std::string(left) + std::string(kColumns - left.size() - right.size(), ' ') + std::string(right));
+}
+
+void Printer::PrintRule(char c) { Print(std::string(kColumns, c)); }
+
+void Printer::PrintHeader(std::string_view title) {
+    for (const std::string& line : state.cliche) PrintCentered(line);
+    PrintRule();
+    char coo[16];
+    std::snprintf(coo, sizeof coo, "COO:%06d", state.coo);
+    PrintColumns(DateTime(), coo);
+    PrintCentered(title);
+    PrintRule();
+}
+
+void Printer::PrintFooter() {
+    PrintRule();
+    PrintColumns("ECF 001  OPERADOR: " + state.operatorName, "");
+    PrintCentered("IMPRESSORA VIRTUAL ZENTRADA");
+    Print("");
+}
+
+std::string Printer::Date() {
+    const std::tm t = LocalNow();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900);
+    return text;
+}
+
+std::string Printer::DateTime() {
+    const std::tm t = LocalNow();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
+    return Date() + " " + text;
+}
+
+Status Need(const PrinterState& state, Document document) {
+    if (state.document == Document::None) return kNoDocument;
+    return state.document == document ? kOk : kWrongDocument;
+}
+
+Status OpenDocument(Printer& printer, Document document) {
+    PrinterState& state = printer.state;
+    if (state.document != Document::None) return kDocumentOpen;
+    const std::string today = Printer::Date();
+    if (state.dayOpen && state.dayDate != today) return kReductionPending;
+    if (!state.dayOpen) {
+        // The day opens with its first document, unless it was closed today.
+        if (state.lastReductionDate == today) return kDayClosed;
+        state.dayOpen = true;
+        state.dayDate = today;
+    }
+    state.document = document;
+    ++state.coo;
+    state.items.clear();
+    state.payments.clear();
+    state.subtotalAdjustment = 0;
+    state.subtotalAdjusted = false;
+    return kOk;
+}
+
+std::int32_t RunPrinter(std::string_view name, std::span<const Argument> arguments) {
+    const Handler handler = FindHandler(name);
+    if (handler == nullptr) return kOk;
+    LoadedState loaded = LoadState(ReadAll(StateFilePath()));
+    const Call call(arguments);
+    if (loaded.status != kOk) {
+        // A damaged memory answers every call with its status, but its
+        // message can still be asked for.
+        if (name != "TORVA_Obter_Mensagem_Erro") return loaded.status;
+        Printer printer{loaded.state, {}};
+        return handler(printer, call);
+    }
+    Printer printer{loaded.state, {}};
+    const std::string before = SaveState(loaded.state);
+    const Status status = handler(printer, call);
+    if (!printer.printed.empty()) {
+        std::string roll;
+        for (const std::string& line : printer.printed) roll += line + "\n";
+        WriteAll(RollFilePath(), roll, "ab");
+    }
+    if (SaveState(printer.state) != before && !SaveStateFile(printer.state)) return kStateNotSaved;
+    return status;
+}
+
+}  // namespace zentrada::virtual_printer

@@ -1,0 +1,59 @@
+#include "virtual_printer/printer_files.h"
+
+#include <cstdlib>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace zentrada::virtual_printer {
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+std::string LibraryPath() {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&LibraryPath), &self);
+    char path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(path, n) : std::string();
+}
+#else
+constexpr char kSeparator = '/';
+std::string LibraryPath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&LibraryPath), &info) == 0 || info.dli_fname == nullptr) return {};
+    return info.dli_fname;
+}
+#endif
+
+}  // namespace
+
+std::string PrinterDirectory() {
+    std::string directory = Environment("TORVA_PRINTER_DIR");
+    if (directory.empty()) {
+        const std::string library = LibraryPath();
+        const auto separator = library.find_last_of("/\\");
+        directory = separator == std::string::npos ? std::string(".") : library.substr(0, separator);
+    }
+    if (directory.back() != '/' && directory.back() != '\\') directory += kSeparator;
+    return directory;
+}
+
+std::string StateFilePath() { return PrinterDirectory() + "impressora_virtual.txt"; }
+std::string RollFilePath() { return PrinterDirectory() + "bobina.txt"; }
+
+std::string FaultsFilePath() {
+    const std::string named = Environment("TORVA_FAULTS");
+    return named.empty() ? PrinterDirectory() + "falhas.txt" : named;
+}
+
+}  // namespace zentrada::virtual_printer
