@@ -65,6 +65,17 @@ struct Step {
     const char* rewrite = nullptr;
 };
 
+// Calls the entry point on a thread of its own that is let go, so that a
+// call that never returns fails the test instead of hanging it (the future
+// of std::async would wait for it).
+std::future<std::optional<std::int32_t>> CallAside(std::string name) {
+    std::packaged_task<std::optional<std::int32_t>()> task(
+        [name = std::move(name)] { return faults::BeforeCall(name); });
+    std::future<std::optional<std::int32_t>> result = task.get_future();
+    std::thread(std::move(task)).detach();
+    return result;
+}
+
 struct Case {
     const char* what;
     std::string file;
@@ -192,17 +203,17 @@ TEST_F(Faults, DelaysAndStuckCallsHoldOnlyTheirCall) {
     EXPECT_LT(timed(kSell), milliseconds(1000));
 
     // A stuck call waits until its line is gone, then runs as the new file
-    // says. It runs on a thread of its own that is let go, so that a call
-    // that never returns fails the test instead of hanging it.
+    // says; calls of other entry points run meanwhile.
     WriteFaults("stuck " + kOpen + "\n");
-    std::packaged_task<std::optional<std::int32_t>()> task([] { return faults::BeforeCall(kOpen); });
-    std::future<std::optional<std::int32_t>> stuck = task.get_future();
-    std::thread(std::move(task)).detach();
+    std::future<std::optional<std::int32_t>> stuck = CallAside(kOpen);
     EXPECT_EQ(stuck.wait_for(milliseconds(300)), std::future_status::timeout);
-    EXPECT_LT(timed(kSell), milliseconds(1000));  // the others still run meanwhile
+    std::future<std::optional<std::int32_t>> other = CallAside(kSell);
+    EXPECT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     ReplaceFaults("status " + kOpen + " 16 once\n");
     ASSERT_EQ(stuck.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(stuck.get(), 16);
+    ASSERT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(other.get(), std::nullopt);
 }
 
 }  // namespace

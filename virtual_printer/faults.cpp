@@ -32,7 +32,7 @@
 //         Every call takes MS milliseconds longer.
 //     delay NAME MS
 //         Calls of NAME (* for any) take MS milliseconds longer. All the
-//         delays that apply to a call add up.
+//         delays that apply to a call add up, to at most a day.
 //     stuck NAME
 //         A call of NAME (* for any) does not return until the line is
 //         gone from the file (edit or delete it); it then runs as the file
@@ -71,6 +71,8 @@ namespace zentrada::virtual_printer::faults {
 namespace {
 
 constexpr auto kStuckPoll = std::chrono::milliseconds(50);
+// Longer delays are cut to this, so no sum overflows on its way to a sleep.
+constexpr long long kLongestDelay = 24LL * 60 * 60 * 1000;
 
 struct StatusLine {
     std::string name;  // or "*"
@@ -224,9 +226,10 @@ bool Switch(const char* name) {
 long long DelayOf(const Settings& settings, std::string_view name) {
     long long total = 0;
     for (const DelayLine& delay : settings.delays)
-        if (Matches(delay.name, name)) total += delay.milliseconds;
-    if (const char* value = Environment("TORVA_DELAY_MS")) total += ParseNumber<long long>(value).value_or(0);
-    return std::max(total, 0LL);
+        if (Matches(delay.name, name)) total += std::min(delay.milliseconds, kLongestDelay);
+    if (const char* value = Environment("TORVA_DELAY_MS"))
+        total += std::clamp(ParseNumber<long long>(value).value_or(0), 0LL, kLongestDelay);
+    return std::min(total, kLongestDelay);
 }
 
 bool IsStuck(const Settings& settings, std::string_view name) {

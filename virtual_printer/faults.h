@@ -1,6 +1,7 @@
 // Faults on demand: what a developer asks the virtual printer to do wrong,
 // from the faults file (re-read whenever it changes) and from environment
-// variables. See the README's virtual printer section for the settings.
+// variables. The settings are described at the top of faults.cpp and in the
+// README's virtual printer section.
 #pragma once
 
 #include <cstdint>
