@@ -64,6 +64,9 @@ struct AgentEnvironment {
     std::function<void(std::string_view, std::string_view)> showError;
     std::chrono::milliseconds startPause{500};
     std::chrono::milliseconds idlePause{100};
+    // Whether the idle pause ends early when a file arrives in the input
+    // directory; off, the pause always lasts its time.
+    bool watchInputDirectory = true;
 };
 
 enum class WorkerEnd {

@@ -1,9 +1,11 @@
 #include "engine/worker.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "commands/catalogue.h"
 #include "engine/response_writer.h"
+#include "platform/directory_watch.h"
 #include "resources/texts.h"
 
 namespace zentrada::engine {
@@ -52,11 +54,11 @@ std::optional<WorkerEnd> Worker::Start() {
     return std::nullopt;
 }
 
-bool Worker::RunCycle() {
+bool Worker::RunCycle(bool pollDue) {
     const bool simpleMode = shared_.simpleMode.load();
     const std::optional<TakenFile> file = intake_.ScanInputDirectory(shared_.InputDirectory(), simpleMode);
     if (!file) {
-        IdlePoll();
+        if (pollDue) IdlePoll();
         return false;
     }
     ProcessFile(*file, simpleMode);
@@ -158,8 +160,24 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
     shared.printerOnline = false;
     std::this_thread::sleep_for(environment.startPause);
     if (const auto end = worker.Start()) return *end;
+    // The idle pause ends early when a file arrives; the printer is still
+    // polled no more often than once per pause, whatever wakes the worker.
+    platform::DirectoryWatch watch;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point nextPoll = Clock::now();
     do {
-        if (!worker.RunCycle()) std::this_thread::sleep_for(environment.idlePause);
+        const bool pollDue = Clock::now() >= nextPoll;
+        if (worker.RunCycle(pollDue)) {
+            nextPoll = Clock::now();
+            continue;
+        }
+        if (pollDue) nextPoll = Clock::now() + environment.idlePause;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextPoll - Clock::now());
+        if (environment.watchInputDirectory) {
+            watch.WaitForChange(shared.InputDirectory(), std::max(left, std::chrono::milliseconds(0)));
+        } else {
+            std::this_thread::sleep_for(left);
+        }
     } while (shared.agentRunning);
     worker.Stop();
     return WorkerEnd::Stopped;

@@ -36,8 +36,8 @@ public:
     // agent is running and nothing is returned.
     std::optional<WorkerEnd> Start();
     // One cycle: the oldest ready file is run, or else the printer is polled
-    // (without the pause). True when a file was run.
-    bool RunCycle();
+    // (without the pause) when `pollDue`. True when a file was run.
+    bool RunCycle(bool pollDue = true);
     // Closes the port and logs the end.
     void Stop();
 

@@ -343,3 +343,67 @@ TEST_F(WorkerTest, AStopAskedForWhileStartingIsNotLost) {
 
 }  // namespace
 }  // namespace zentrada::testing
+
+namespace zentrada::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class IdleWaitTest : public AgentFixture {
+protected:
+    std::size_t StatusQueries() const {
+        const auto trace = Trace();
+        return std::count(trace.begin(), trace.end(), "TORVA_Obter_Estado_Impressora|<out>|");
+    }
+    static bool Within(std::chrono::milliseconds bound, const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (!condition() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+        return condition();
+    }
+    // Written aside and renamed into place, as a point of sale should.
+    void Arrive(const std::string& name, const std::vector<std::string>& lines) {
+        WriteBytes(root / "arriving.tmp", CrLf(lines));
+        fs::rename(root / "arriving.tmp", in() / name);
+    }
+};
+
+// With an idle pause far longer than the test may take, a file that
+// arrives is still answered at once; files that wake the worker without
+// being ready make it scan, not ask the printer more often.
+TEST_F(IdleWaitTest, AnArrivingFileEndsThePauseButThePrinterIsPolledNoMoreOften) {
+    environment.idlePause = 20s;
+    std::thread thread([&] { engine::AgentThreadMain(shared, environment); });
+    ASSERT_TRUE(Within(5s, [&] { return shared.agentRunning && StatusQueries() == 1; }));
+    for (int i = 0; i < 5; ++i) WriteBytes(in() / ("PARCIAL" + std::to_string(i) + ".FPI"), "TORVA_Fiscal_Cancelar_Cupom|\r\n");
+    Arrive("VENDA.FPI", {"TORVA_Fiscal_Cancelar_Ultimo_Item|", "."});
+    EXPECT_TRUE(Within(5s, [&] { return !fs::exists(in() / "VENDA.FPI"); }));
+    // After a file the printer is asked at once, as before; then not again
+    // for the whole pause, however often the directory changes.
+    EXPECT_TRUE(Within(5s, [&] { return StatusQueries() == 2; }));
+    for (int i = 0; i < 5; ++i) WriteBytes(in() / ("PARCIAL" + std::to_string(i) + ".FPI"), "TORVA_Fiscal_Cancelar_Cupom|\r\n");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(StatusQueries(), 2u);
+    shared.RequestStop();
+    WriteBytes(in() / "PARCIAL0.FPI", "");  // wakes the worker to see the stop
+    thread.join();
+    EXPECT_EQ(Response("VENDA_"), "Line 1: 0|\r\r\n");
+}
+
+// An input directory that cannot be watched (it does not exist yet) is
+// looked at after each timed pause, and watched once it exists.
+TEST_F(IdleWaitTest, ADirectoryThatCannotBeWatchedIsStillScannedAfterEachPause) {
+    fs::remove_all(in());
+    environment.idlePause = 20ms;
+    std::thread thread([&] { engine::AgentThreadMain(shared, environment); });
+    ASSERT_TRUE(Within(5s, [&] { return shared.agentRunning.load(); }));
+    std::this_thread::sleep_for(100ms);
+    fs::create_directories(in());
+    Arrive("VENDA.FPI", {"TORVA_Fiscal_Cancelar_Ultimo_Item|", "."});
+    EXPECT_TRUE(Within(5s, [&] { return !fs::exists(in() / "VENDA.FPI"); }));
+    shared.RequestStop();
+    thread.join();
+    EXPECT_EQ(Response("VENDA_"), "Line 1: 0|\r\r\n");
+}
+
+}  // namespace
+}  // namespace zentrada::testing
