@@ -3,7 +3,8 @@
 // to the first record of the response file and to the command file being
 // gone. The real worker runs against the recording library with no delay,
 // once with the idle pause ending when a file arrives and once with the
-// plain timed pause, in the same run.
+// plain timed pause, in the same run; then again with 1,000 unfinished
+// 64 KiB files waiting in the input directory, as a slow writer leaves them.
 //   latency_bench [FILES]   (default 500)
 #include <algorithm>
 #include <chrono>
@@ -49,10 +50,13 @@ bool HasRecord(const fs::path& out, const std::string& stem) {
     return false;
 }
 
-Figures Measure(const fs::path& root, const std::string& library, bool watch, int files) {
-    const fs::path in = root / (watch ? "in-watch" : "in-poll"), out = root / (watch ? "out-watch" : "out-poll");
+Figures Measure(const fs::path& root, const std::string& library, bool watch, int files, int waiting) {
+    const std::string tag = std::string(watch ? "watch" : "poll") + std::to_string(waiting);
+    const fs::path in = root / ("in-" + tag), out = root / ("out-" + tag);
     fs::create_directories(in);
     fs::create_directories(out);
+    const std::string unfinished(64 * 1024, 'x');
+    for (int i = 0; i < waiting; ++i) WriteFile(in / ("ESPERA" + std::to_string(i) + ".FPI"), unfinished);
     zentrada::engine::SharedState shared;
     shared.SetDirectories(in.string(), out.string());
     zentrada::engine::AgentEnvironment environment;
@@ -110,16 +114,19 @@ int main(int argc, char** argv) {
     if (std::getenv("WINELOADER") != nullptr || std::getenv("WINEPREFIX") != nullptr)
         std::printf("(under Wine: these are Wine's figures, not Windows')\n");
 #endif
-    const Figures watching = Measure(root, library, true, files);
-    const Figures polling = Measure(root, library, false, files);
-    std::printf("with notifications:\n");
-    Print("rename -> first record", watching.firstRecordMs);
-    Print("rename -> command file gone", watching.goneMs);
-    std::printf("with the timed pause only:\n");
-    Print("rename -> first record", polling.firstRecordMs);
-    Print("rename -> command file gone", polling.goneMs);
-    std::printf("p50 ratio (timed pause / notifications): %.1f\n",
-                Percentile(polling.firstRecordMs, 0.5) / std::max(0.001, Percentile(watching.firstRecordMs, 0.5)));
+    for (const int waiting : {0, 1000}) {
+        const Figures watching = Measure(root, library, true, files, waiting);
+        const Figures polling = Measure(root, library, false, files, waiting);
+        std::printf("%d unfinished 64 KiB files waiting\n", waiting);
+        std::printf(" with notifications:\n");
+        Print("rename -> first record", watching.firstRecordMs);
+        Print("rename -> command file gone", watching.goneMs);
+        std::printf(" with the timed pause only:\n");
+        Print("rename -> first record", polling.firstRecordMs);
+        Print("rename -> command file gone", polling.goneMs);
+        std::printf(" p50 ratio (timed pause / notifications): %.1f\n",
+                    Percentile(polling.firstRecordMs, 0.5) / std::max(0.001, Percentile(watching.firstRecordMs, 0.5)));
+    }
     std::error_code ignored;
     fs::remove_all(root, ignored);
     return 0;

@@ -75,6 +75,7 @@ std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory
     std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
         return std::tie(a.lastWriteNs, a.name) < std::tie(b.lastWriteNs, b.name);
     });
+    ForgetVanishedWaitingFiles(directory, candidates);
     for (const platform::FileEntry& entry : candidates) {
         if (shared_.IsUndeletedFile(IdentityOf(directory, entry))) continue;
         if (auto text = CheckCommandFile(directory, entry)) {
@@ -87,14 +88,33 @@ std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory
 
 std::optional<std::string> Intake::CheckCommandFile(const std::string& directory,
                                                     const platform::FileEntry& entry) {
-    // The bytes checked here are the bytes executed: a file rewritten after
-    // the check is not run half-new.
-    const auto bytes = platform::ReadFileBytes(platform::JoinPath(directory, entry.name));
-    if (!bytes) return std::nullopt;
-    std::string text = FoldTextMode(*bytes);
-    if (HasEndMarker(text)) return text;
-    if (IsAbandoned(platform::Now(), entry.lastWrite)) MoveAbandoned(directory, entry);
+    const SharedState::FileIdentity identity = IdentityOf(directory, entry);
+    // A waiting file that has not changed since it was read is not read
+    // again: a slow writer's files would otherwise be read whole at every
+    // scan. Its age still counts for abandonment.
+    if (!waitingFiles_.contains(identity)) {
+        // The bytes checked here are the bytes executed: a file rewritten
+        // after the check is not run half-new.
+        const auto bytes = platform::ReadFileBytes(identity.path);
+        if (!bytes) return std::nullopt;
+        std::string text = FoldTextMode(*bytes);
+        if (HasEndMarker(text)) return text;
+        waitingFiles_.insert(identity);
+    }
+    if (IsAbandoned(platform::Now(), entry.lastWrite)) {
+        waitingFiles_.erase(identity);
+        MoveAbandoned(directory, entry);
+    }
     return std::nullopt;
+}
+
+// Keeps the waiting files' record to the files still listed as they are.
+void Intake::ForgetVanishedWaitingFiles(const std::string& directory,
+                                        const std::vector<platform::FileEntry>& listed) {
+    if (waitingFiles_.empty()) return;
+    std::set<SharedState::FileIdentity> present;
+    for (const platform::FileEntry& entry : listed) present.insert(IdentityOf(directory, entry));
+    std::erase_if(waitingFiles_, [&](const SharedState::FileIdentity& file) { return !present.contains(file); });
 }
 
 void Intake::MoveAbandoned(const std::string& directory, const platform::FileEntry& entry) {

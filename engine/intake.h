@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "engine/agent_engine.h"
 #include "engine/agent_log.h"
@@ -62,9 +63,12 @@ private:
     // The file's text when it is ready; moves it aside when abandoned.
     std::optional<std::string> CheckCommandFile(const std::string& directory, const platform::FileEntry& entry);
     void MoveAbandoned(const std::string& directory, const platform::FileEntry& entry);
+    void ForgetVanishedWaitingFiles(const std::string& directory, const std::vector<platform::FileEntry>& listed);
 
     SharedState& shared_;
     const AgentLog& log_;
+    // Files read and found without their marker, as they were then.
+    std::set<SharedState::FileIdentity> waitingFiles_;
     // Abandoned files whose move failed, already logged once.
     std::set<std::pair<std::string, std::int64_t>> failedMoves_;
 };

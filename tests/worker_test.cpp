@@ -105,6 +105,17 @@ TEST_F(WorkerTest, FilesWithoutTheMarkerWaitThenGoToTheirBadNames) {
     EXPECT_TRUE(Trace().size() >= 1 && FilesLike(out(), "", ".fpo").empty());
 }
 
+// A waiting file is remembered as it was; once it changes it is read again.
+TEST_F(WorkerTest, AWaitingFileThatChangesIsReadAgain) {
+    StartWorker();
+    Drop("WAIT.FPI", {kCancelLast});
+    EXPECT_FALSE(Cycle());
+    EXPECT_FALSE(Cycle());
+    Drop("WAIT.FPI", {kCancelLast, "."});
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(Response("WAIT_"), "Line 1: 0|\r\r\n");
+}
+
 TEST_F(WorkerTest, AFailedMoveIsLoggedOnceAndNeverAsARename) {
     StartWorker();
     Drop("OLD.FPI", {kCancelLast});
