@@ -18,12 +18,6 @@
 namespace zentrada::virtual_printer {
 namespace {
 
-std::string Number(int value, int width) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*d", width, value);
-    return text;
-}
-
 Status OpenVoucher(Printer& printer, const Call&) {
     if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
     ++printer.state.gnf;
@@ -39,7 +33,7 @@ Status VoucherItem(Printer& printer, const Call& call) {
     const auto amount = ParseMoney(call.Text(1));
     if (!amount || *amount <= 0) return kInvalidParameter;
     state.items.push_back({"", call.Text(0), "", "", 1000, *amount, 0, false});
-    printer.PrintColumns(Number(static_cast<int>(state.items.size()), 3) + " " + call.Text(0), FormatMoney(*amount));
+    printer.PrintColumns(ZeroPadded(static_cast<int>(state.items.size()), 3) + " " + call.Text(0), FormatMoney(*amount));
     return kOk;
 }
 
@@ -72,7 +66,7 @@ Status CloseVoucher(Printer& printer, const Call&) {
     state.dayChange += change;
     state.document = Document::None;
     printer.PrintColumns("TROCO R$", FormatMoney(change));
-    printer.PrintColumns("GNF:" + Number(state.gnf, 6), "COO:" + Number(state.coo, 6));
+    printer.PrintColumns("GNF:" + ZeroPadded(state.gnf, 6), "COO:" + ZeroPadded(state.coo, 6));
     printer.PrintFooter();
     return kOk;
 }
@@ -101,7 +95,7 @@ Status OpenCcd(Printer& printer, const Call& call) {
     ++state.gnf;
     printer.PrintHeader("COMPROVANTE DE CREDITO OU DEBITO");
     printer.PrintColumns("Forma de pagamento: " + call.Text(0), FormatMoney(*amount));
-    printer.PrintColumns("COO do cupom vinculado", Number(state.coo - 1, 6));
+    printer.PrintColumns("COO do cupom vinculado", ZeroPadded(state.coo - 1, 6));
     return kOk;
 }
 
@@ -187,10 +181,10 @@ void PrintDayTotals(Printer& printer) {
     for (const NamedTotal& totalizer : state.nonFiscalTotalizers)
         printer.PrintColumns(totalizer.name, FormatMoney(totalizer.total));
     printer.PrintRule();
-    printer.PrintColumns("CRZ", Number(state.crz, 4));
-    printer.PrintColumns("CRO", Number(state.cro, 4));
-    printer.PrintColumns("CCF", Number(state.ccf, 6));
-    printer.PrintColumns("GNF", Number(state.gnf, 6));
+    printer.PrintColumns("CRZ", ZeroPadded(state.crz, 4));
+    printer.PrintColumns("CRO", ZeroPadded(state.cro, 4));
+    printer.PrintColumns("CCF", ZeroPadded(state.ccf, 6));
+    printer.PrintColumns("GNF", ZeroPadded(state.gnf, 6));
 }
 
 Status ReadingX(Printer& printer, const Call&) {
@@ -230,7 +224,7 @@ Status Reduction(Printer& printer, const Call& call, std::size_t outPlace) {
     printer.PrintColumns("MOVIMENTO DO DIA", state.dayDate);
     PrintDayTotals(printer);
     printer.PrintFooter();
-    if (outPlace != 0) call.Out(outPlace, "CRZ " + Number(state.crz, 4) + ";" + FormatMoney(state.dayGross));
+    if (outPlace != 0) call.Out(outPlace, "CRZ " + ZeroPadded(state.crz, 4) + ";" + FormatMoney(state.dayGross));
     state.dayOpen = false;
     state.lastReductionDate = Printer::Date();
     state.dayGross = state.dayCancelled = state.dayDiscounts = state.daySurcharges = state.dayChange = 0;
@@ -258,10 +252,10 @@ Status MemoryReading(Printer& printer, const Call& call) {
     ++state.coo;
     printer.PrintHeader("LEITURA DA MEMORIA FISCAL");
     printer.PrintColumns("de " + call.Text(0), "ate " + call.Text(1));
-    printer.PrintColumns("reducoes Z", Number(state.crz, 4));
+    printer.PrintColumns("reducoes Z", ZeroPadded(state.crz, 4));
     printer.PrintColumns("GT", FormatMoney(state.grandTotal));
     printer.PrintFooter();
-    call.Out(3, "CRZ " + Number(state.crz, 4) + ";GT " + FormatMoney(state.grandTotal));
+    call.Out(3, "CRZ " + ZeroPadded(state.crz, 4) + ";GT " + FormatMoney(state.grandTotal));
     return kOk;
 }
 

@@ -14,18 +14,11 @@
 //   Cancelar_Item: item number; Cancelar_Item_Parcial: item number, quantity, (int)
 //   Cancelar_Desconto_Acrescimo_Item(EX): [item number,] surcharge?
 //   Cancelar_Acrescimo_Desconto_Subtotal: surcharge?
-#include <cstdio>
 
 #include "virtual_printer/printer.h"
 
 namespace zentrada::virtual_printer {
 namespace {
-
-std::string Number(int value, int width) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*d", width, value);
-    return text;
-}
 
 // Exempt, substituted and untaxed items need no programmed rate.
 bool KnownTaxCode(const PrinterState& state, const std::string& code) {
@@ -55,7 +48,7 @@ Item* FindItem(PrinterState& state, const std::string& number) {
 }
 
 void PrintItem(Printer& printer, const Item& item, std::size_t number) {
-    printer.Print(Number(static_cast<int>(number), 3) + " " + item.code + " " + item.description);
+    printer.Print(ZeroPadded(static_cast<int>(number), 3) + " " + item.code + " " + item.description);
     printer.PrintColumns("    " + FormatQuantity(item.quantity) + " " + item.unit + " x " + FormatMoney(item.unitPrice) +
                              "  " + item.taxCode,
                          FormatMoney(item.Gross()));
@@ -179,7 +172,7 @@ Status CancelReceipt(Printer& printer, const Call&) {
     if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
     state.document = Document::None;
     printer.PrintHeader("CANCELAMENTO DE CUPOM FISCAL");
-    printer.PrintColumns("COO do cupom cancelado", Number(state.coo - 1, 6));
+    printer.PrintColumns("COO do cupom cancelado", ZeroPadded(state.coo - 1, 6));
     printer.PrintFooter();
     return kOk;
 }
@@ -188,7 +181,7 @@ Status CancelItem(Printer& printer, Item* item, std::size_t number) {
     if (item == nullptr) return kNoSuchItem;
     if (item->cancelled) return kItemCancelled;
     item->cancelled = true;
-    printer.PrintColumns("cancelado item " + Number(static_cast<int>(number), 3), FormatMoney(-item->Gross()));
+    printer.PrintColumns("cancelado item " + ZeroPadded(static_cast<int>(number), 3), FormatMoney(-item->Gross()));
     return kOk;
 }
 
@@ -310,14 +303,14 @@ Status Close(Printer& printer) {
     ++state.ccf;
     state.document = Document::None;
     printer.PrintColumns("TROCO R$", FormatMoney(change));
-    printer.PrintColumns("CCF:" + Number(state.ccf, 6), "COO:" + Number(state.coo, 6));
+    printer.PrintColumns("CCF:" + ZeroPadded(state.ccf, 6), "COO:" + ZeroPadded(state.coo, 6));
     printer.PrintFooter();
     return kOk;
 }
 
 Status CloseWithCoo(Printer& printer, const Call& call) {
     const Status status = Close(printer);
-    if (status == kOk) call.Out(0, "COO " + Number(printer.state.coo, 6));
+    if (status == kOk) call.Out(0, "COO " + ZeroPadded(printer.state.coo, 6));
     return status;
 }
 Status CloseReceipt(Printer& printer, const Call&) { return Close(printer); }

@@ -101,9 +101,7 @@ void Printer::PrintRule(char c) { Print(std::string(kColumns, c)); }
 void Printer::PrintHeader(std::string_view title) {
     for (const std::string& line : state.cliche) PrintCentered(line);
     PrintRule();
-    char coo[16];
-    std::snprintf(coo, sizeof coo, "COO:%06d", state.coo);
-    PrintColumns(DateTime(), coo);
+    PrintColumns(DateTime(), "COO:" + ZeroPadded(state.coo, 6));
     PrintCentered(title);
     PrintRule();
 }
@@ -127,6 +125,12 @@ std::string Printer::DateTime() {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
     return Date() + " " + text;
+}
+
+std::string ZeroPadded(int value, int width) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", width, value);
+    return text;
 }
 
 Status Need(const PrinterState& state, Document document) {

@@ -63,6 +63,9 @@ std::span<const HandlerRow> SetupHandlers();
 // without a row of its own succeeds and changes nothing.
 std::int32_t RunPrinter(std::string_view name, std::span<const Argument> arguments);
 
+// A counter as documents print it: 7 in 6 places is "000007".
+std::string ZeroPadded(int value, int width);
+
 // Opens a document: the fiscal day must be open or openable, nothing else
 // open. Counts the COO.
 Status OpenDocument(Printer& printer, Document document);

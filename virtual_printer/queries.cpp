@@ -1,18 +1,11 @@
 // The queries: each answers from the printer's memory. Amounts are
 // Brazilian text ("29,80"); a list puts ";" between its entries (a "|"
 // would split the agent's response record).
-#include <cstdio>
 
 #include "virtual_printer/printer.h"
 
 namespace zentrada::virtual_printer {
 namespace {
-
-std::string Number(int value, int width) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*d", width, value);
-    return text;
-}
 
 template <class Entries, class Format>
 std::string List(const Entries& entries, Format format) {
@@ -45,8 +38,8 @@ const char* DocumentName(Document document) {
 }
 
 std::string Counters(const PrinterState& s) {
-    return "COO " + Number(s.coo, 6) + ";CCF " + Number(s.ccf, 6) + ";GNF " + Number(s.gnf, 6) + ";CRZ " +
-           Number(s.crz, 4) + ";CRO " + Number(s.cro, 4);
+    return "COO " + ZeroPadded(s.coo, 6) + ";CCF " + ZeroPadded(s.ccf, 6) + ";GNF " + ZeroPadded(s.gnf, 6) + ";CRZ " +
+           ZeroPadded(s.crz, 4) + ";CRO " + ZeroPadded(s.cro, 4);
 }
 
 std::string ReceiptState(const PrinterState& s) {
@@ -173,7 +166,7 @@ const HandlerRow kRows[] = {
     ZV_ANSWER(Obter_Operador, s.operatorName),
     ZV_ANSWER(Obter_Numero_Ultimo_Item, std::to_string(s.items.size())),
     ZV_ANSWER(Obter_Estado_Cupom, ReceiptState(s)),
-    ZV_ANSWER(Obter_Informacao_Ultimo_Documento, "COO " + Number(s.coo, 6)),
+    ZV_ANSWER(Obter_Informacao_Ultimo_Documento, "COO " + ZeroPadded(s.coo, 6)),
     ZV_ANSWER(Obter_Linhas_Impressas_Vendas, std::to_string(s.items.size() * 2)),
     ZV_ANSWER(Obter_Linhas_Impressas_Pagamentos, std::to_string(s.payments.size())),
     ZV_ANSWER(Obter_Total_Itens_Vendidos, std::to_string(s.dayItems)),
@@ -181,7 +174,7 @@ const HandlerRow kRows[] = {
     ZV_ANSWER(Obter_Estado_MFD, "OK"),
     ZV_ANSWER(Obter_Total_Leituras_X_Impressas, std::to_string(s.readingsX)),
     ZV_ANSWER(Obter_Versao_DLL, "01.00.00 virtual"),
-    ZV_ANSWER(Obter_Dados_Ultima_RZ, "CRZ " + Number(s.crz, 4) + ";" + s.lastReductionDate),
+    ZV_ANSWER(Obter_Dados_Ultima_RZ, "CRZ " + ZeroPadded(s.crz, 4) + ";" + s.lastReductionDate),
     ZV_ANSWER(Obter_Numero_Usuario, "1"),
     ZV_ANSWER(Obter_Valores_Cupom, FormatMoney(s.Subtotal()) + ";" + FormatMoney(s.Paid())),
     {"TORVA_Obter_Tabela_Aliquotas_Cupom", RatesOfReceipt},
