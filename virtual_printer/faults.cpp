@@ -188,18 +188,6 @@ Settings Parse(std::string_view content) {
     return settings;
 }
 
-// The file's bytes; none when it is missing or cannot be read.
-std::string ReadAll(const std::string& path) {
-    std::string content;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, n);
-        std::fclose(file);
-    }
-    return content;
-}
-
 // Takes the settings anew, and starts the counts again, when the file is
 // another one or has changed. The caller holds the mutex.
 void Refresh(State& state) {
@@ -207,7 +195,7 @@ void Refresh(State& state) {
     now.path = FaultsFilePath();
     std::error_code ignored;
     now.modified = std::filesystem::last_write_time(now.path, ignored);
-    now.content = ReadAll(now.path);
+    now.content = ReadWholeFile(now.path).value_or("");
     if (now == state.source) return;
     state.settings = Parse(now.content);
     state.source = std::move(now);

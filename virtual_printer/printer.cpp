@@ -21,29 +21,12 @@ std::tm LocalNow() {
     return local;
 }
 
-std::optional<std::string> ReadAll(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
-    std::string content;
-    char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, got);
-    std::fclose(file);
-    return content;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes, const char* mode) {
-    std::FILE* file = std::fopen(path.c_str(), mode);
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
-
 // The memory is written whole to a new file that then replaces the old one,
 // so a crash mid-write leaves the previous state rather than half of one.
 bool SaveStateFile(const PrinterState& state) {
     const std::string path = StateFilePath();
     const std::string temporary = path + ".novo";
-    if (!WriteAll(temporary, SaveState(state), "wb")) return false;
+    if (!WriteWholeFile(temporary, SaveState(state), "wb")) return false;
     std::remove(path.c_str());
     return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
@@ -161,7 +144,7 @@ Status OpenDocument(Printer& printer, Document document) {
 std::int32_t RunPrinter(std::string_view name, std::span<const Argument> arguments) {
     const Handler handler = FindHandler(name);
     if (handler == nullptr) return kOk;
-    LoadedState loaded = LoadState(ReadAll(StateFilePath()));
+    LoadedState loaded = LoadState(ReadWholeFile(StateFilePath()));
     const Call call(arguments);
     if (loaded.status != kOk) {
         // A damaged memory answers every call with its status, but its
@@ -176,7 +159,7 @@ std::int32_t RunPrinter(std::string_view name, std::span<const Argument> argumen
     if (!printer.printed.empty()) {
         std::string roll;
         for (const std::string& line : printer.printed) roll += line + "\n";
-        WriteAll(RollFilePath(), roll, "ab");
+        WriteWholeFile(RollFilePath(), roll, "ab");
     }
     if (SaveState(printer.state) != before && !SaveStateFile(printer.state)) return kStateNotSaved;
     return status;

@@ -1,5 +1,6 @@
 #include "virtual_printer/printer_files.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #if defined(_WIN32)
@@ -54,6 +55,23 @@ std::string RollFilePath() { return PrinterDirectory() + "bobina.txt"; }
 std::string FaultsFilePath() {
     const std::string named = Environment("TORVA_FAULTS");
     return named.empty() ? PrinterDirectory() + "falhas.txt" : named;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string content;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) content.append(chunk, got);
+    std::fclose(file);
+    return content;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, const char* mode) {
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 }  // namespace zentrada::virtual_printer

@@ -18,7 +18,6 @@ struct NamedField {
 };
 const NamedField kFields[] = {
     {"dia_aberto", &PrinterState::dayOpen},
-    {"reducao_pendente", &PrinterState::reductionPending},
     {"data_do_dia", &PrinterState::dayDate},
     {"data_ultima_reducao", &PrinterState::lastReductionDate},
     {"linhas_impressas", &PrinterState::linesPrinted},

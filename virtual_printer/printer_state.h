@@ -47,7 +47,6 @@ struct PrinterState {
     static constexpr int kVersion = 1;
 
     bool dayOpen = false;
-    bool reductionPending = false;  // the day ended without its Z reduction
     std::string dayDate;            // DD/MM/AAAA of the open day
     std::string lastReductionDate;  // DD/MM/AAAA of the last Z reduction
     Document document = Document::None;

@@ -39,6 +39,7 @@
 #include "virtual_printer/call.h"
 #include "virtual_printer/faults.h"
 #include "virtual_printer/printer.h"
+#include "virtual_printer/printer_files.h"
 
 namespace zentrada::virtual_printer {
 namespace {
@@ -94,24 +95,6 @@ std::string TraceLine(const char* name, std::span<const Argument> arguments) {
     }
     line += '\n';
     return line;
-}
-
-void AppendToFile(const char* path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path, "ab");
-    if (file == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
-std::optional<std::string> ReadFile(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return std::nullopt;
-    std::string content;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
-    std::fclose(file);
-    return content;
 }
 
 // The fields of a script line, each closed by '|'. Bytes after the last '|'
@@ -187,13 +170,13 @@ std::int32_t HandleCall(const char* name, std::span<const Argument> arguments) {
     const std::lock_guard lock(FileMutex());
     // The trace shows the arguments as they arrived, before any are filled.
     if (const char* trace = FileFromEnvironment("TORVA_TRACE")) {
-        if (overlapped) AppendToFile(trace, std::string("!overlap|") + name + "|\n");
-        AppendToFile(trace, TraceLine(name, arguments));
+        if (overlapped) WriteWholeFile(trace, std::string("!overlap|") + name + "|\n", "ab");
+        WriteWholeFile(trace, TraceLine(name, arguments), "ab");
     }
     if (fault) return *fault;
     // The script answers the entry points it names (or all, with "*").
     if (const char* scriptFile = FileFromEnvironment("TORVA_SCRIPT")) {
-        if (const std::optional<std::string> script = ReadFile(scriptFile)) {
+        if (const std::optional<std::string> script = ReadWholeFile(scriptFile)) {
             const std::vector<std::string_view> fields = FindAnswer(*script, name);
             if (!fields.empty()) return Answer(fields, arguments);
         }
