@@ -57,6 +57,9 @@ private:
 // What the host decides for the worker.
 struct AgentEnvironment {
     std::string logPath;        // the agent log, Zentrada_log.txt
+    // The record of the command file in hand and of the line being sent, kept
+    // on disk so that a file cut short by a crash is never run again.
+    std::string journalPath;
     std::string driverLibrary;  // the driver library file to load
     // The driver library's own "Log" setting, read at every idle poll.
     std::function<std::int32_t()> readDriverLogSetting;
@@ -67,6 +70,9 @@ struct AgentEnvironment {
     // Whether the idle pause ends early when a file arrives in the input
     // directory; off, the pause always lasts its time.
     bool watchInputDirectory = true;
+    // Whether each response record and each journal entry reaches the disk
+    // before the next driver call.
+    bool durableRecords = true;
 };
 
 enum class WorkerEnd {

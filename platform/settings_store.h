@@ -12,10 +12,11 @@ struct StoredSettings {
     std::string outputDirectory;  // "WorkDirectoryOut"
     bool simpleMode = false;      // "SimgleMode"
     bool showTaskMsgs = false;    // "ShowTaskMsgs"
+    bool syncRecords = true;      // "SyncRecords": records forced to disk
 };
 
 // The settings, with the defaults (executable directory + "in" / "out",
-// both flags off) for whatever is not stored.
+// the flags off but SyncRecords) for whatever is not stored.
 StoredSettings LoadSettings();
 
 // The driver library's own "Log" setting; 0 when it cannot be read.

@@ -66,6 +66,7 @@ StoredSettings ParseSettingsText(std::string_view text, StoredSettings defaults)
     ReadDirectory(text, "WorkDirectoryOut", settings.outputDirectory);
     ReadFlag(text, "SimgleMode", settings.simpleMode);
     ReadFlag(text, "ShowTaskMsgs", settings.showTaskMsgs);
+    ReadFlag(text, "SyncRecords", settings.syncRecords);
     return settings;
 }
 

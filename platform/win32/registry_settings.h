@@ -23,6 +23,7 @@ inline constexpr char kInputDirectoryValue[] = "WorkDirectoryIn";
 inline constexpr char kOutputDirectoryValue[] = "WorkDirectoryOut";
 inline constexpr char kShowTaskMsgsValue[] = "ShowTaskMsgs";
 inline constexpr char kSimpleModeValue[] = "SimgleMode";
+inline constexpr char kSyncRecordsValue[] = "SyncRecords";
 inline constexpr char kAutoStartValue[] = "Zentrada";
 inline constexpr char kDriverLogValue[] = "Log";
 

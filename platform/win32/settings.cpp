@@ -73,6 +73,16 @@ bool WriteFlag(HKEY key, const char* name, bool flag) {
     return RegSetValueExA(key, name, 0, REG_BINARY, &byte, 1) == ERROR_SUCCESS;
 }
 
+// Read as one byte or as a DWORD, so an administrator may set it either way;
+// a value that cannot be read leaves the flag as it was.
+void ReadByteOrDword(HKEY key, const char* name, bool& flag) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+        size >= 1)
+        flag = value != 0;
+}
+
 }  // namespace
 
 StoredSettings LoadSettingsFrom(const RegistryPlace& place, StoredSettings defaults) {
@@ -83,6 +93,7 @@ StoredSettings LoadSettingsFrom(const RegistryPlace& place, StoredSettings defau
     ReadText(key.get(), kOutputDirectoryValue, settings.outputDirectory);
     ReadFlag(key.get(), kShowTaskMsgsValue, settings.showTaskMsgs);
     ReadFlag(key.get(), kSimpleModeValue, settings.simpleMode);
+    ReadByteOrDword(key.get(), kSyncRecordsValue, settings.syncRecords);
     return settings;
 }
 

@@ -10,12 +10,12 @@
 #include "platform/platform.h"
 #include "platform/settings_store.h"
 #include "resources/texts.h"
+#include "shell/agent_files.h"
 #include "shell/exit_status.h"
 
 namespace zentrada::shell {
 namespace {
 
-constexpr char kLogFileName[] = "Zentrada_log.txt";
 // How often the wait for stop requests looks whether the worker has ended.
 constexpr std::chrono::milliseconds kStopPollInterval{200};
 
@@ -57,9 +57,11 @@ int RunAgent(const HostOptions& options) {
 
     engine::AgentEnvironment environment;
     environment.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
+    environment.journalPath = platform::JoinPath(platform::ExecutableDirectory(), kJournalFileName);
     environment.driverLibrary = options.driverLibrary.value_or(platform::DefaultDriverLibrary());
     environment.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment.showError = platform::ShowFatalError;
+    environment.durableRecords = settings.syncRecords;
 
     // Blocked before the worker exists, so the signals stay pending for the
     // wait below in whichever thread they land.

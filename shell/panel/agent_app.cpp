@@ -7,13 +7,13 @@
 #include "platform/platform.h"
 #include "platform/win32/registry_settings.h"
 #include "resources/texts.h"
+#include "shell/agent_files.h"
 #include "shell/panel/control_panel_dlg.h"
 #include "shell/panel/main_window.h"
 
 namespace zentrada::shell {
 namespace {
 
-constexpr char kLogFileName[] = "Zentrada_log.txt";
 
 void ShowWorkerError(std::string_view title, std::string_view text) {
     const std::string titleText(title);
@@ -29,6 +29,7 @@ bool StartsMinimized(const std::string& commandLine) {
 
 CAgentApp::CAgentApp() : worker_(shared_, environment_, [this](engine::WorkerEnd end) { OnWorkerEnded(end); }) {
     environment_.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
+    environment_.journalPath = platform::JoinPath(platform::ExecutableDirectory(), kJournalFileName);
     environment_.driverLibrary = platform::DefaultDriverLibrary();
     environment_.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment_.showError = ShowWorkerError;
@@ -53,6 +54,7 @@ platform::StoredSettings CAgentApp::LoadSettingsForWorker() {
     };
     shared_.SetDirectories(usable(settings.inputDirectory), usable(settings.outputDirectory));
     shared_.simpleMode = settings.simpleMode;
+    environment_.durableRecords = settings.syncRecords;
     return settings;
 }
 
