@@ -11,6 +11,7 @@ namespace zentrada::engine {
 namespace {
 
 constexpr std::size_t kMarkerPieceChars = 2999;
+constexpr std::size_t kScanChunk = 65536;
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian calendar).
 std::int64_t DaysFromCivil(int year, int month, int day) {
@@ -44,6 +45,63 @@ bool HasEndMarker(std::string_view text) {
     if (!last) return false;
     const std::string_view marker = last->substr(0, last->find(' '));
     return marker == "." || marker == ".\n";
+}
+
+namespace {
+
+// Where the last line of the first `size` bytes starts (after the last line
+// feed but a final one); `tail` gets the bytes from there on.
+std::optional<std::uint64_t> LastLineStart(std::uint64_t size, const ReadRange& read, std::string& tail) {
+    tail.clear();
+    std::uint64_t start = size;
+    while (start > 0) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(start, kScanChunk));
+        const auto chunk = read(start - count, count);
+        if (!chunk || chunk->size() != count) return std::nullopt;
+        // The file's very last byte may be its last line's own line feed.
+        const std::size_t searchEnd = tail.empty() && !chunk->empty() ? chunk->size() - 1 : chunk->size();
+        const auto feed = std::string_view(*chunk).substr(0, searchEnd).rfind('\n');
+        if (feed != std::string_view::npos) {
+            tail.insert(0, *chunk, feed + 1);
+            return start - count + feed + 1;
+        }
+        tail.insert(0, *chunk);
+        start -= count;
+    }
+    return 0;
+}
+
+// Where the first Ctrl-Z before `end` lies, if any.
+std::optional<std::uint64_t> FindCtrlZ(std::uint64_t end, const ReadRange& read, bool& failed) {
+    for (std::uint64_t offset = 0; offset < end; offset += kScanChunk) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(end - offset, kScanChunk));
+        const auto chunk = read(offset, count);
+        if (!chunk || chunk->size() != count) {
+            failed = true;
+            return std::nullopt;
+        }
+        const auto place = chunk->find('\x1A');
+        if (place != std::string::npos) return offset + place;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool EndsWithMarker(std::uint64_t size, const ReadRange& read) {
+    std::string tail;
+    const auto start = LastLineStart(size, read, tail);
+    if (!start) return false;
+    bool failed = false;
+    // A Ctrl-Z ends the text: the marker is then looked for before it.
+    std::optional<std::uint64_t> ctrlZ = FindCtrlZ(*start, read, failed);
+    if (failed) return false;
+    if (!ctrlZ) {
+        const auto place = tail.find('\x1A');
+        if (place == std::string::npos) return HasEndMarker(FoldTextMode(tail));
+        ctrlZ = *start + place;
+    }
+    return EndsWithMarker(*ctrlZ, read);
 }
 
 bool IsAbandoned(const platform::LocalTime& now, const platform::LocalTime& lastWrite) {
@@ -95,10 +153,22 @@ std::optional<std::string> Intake::CheckCommandFile(const std::string& directory
     if (!waitingFiles_.contains(identity)) {
         // The bytes checked here are the bytes executed: a file rewritten
         // after the check is not run half-new.
-        const auto bytes = platform::ReadFileBytes(identity.path);
-        if (!bytes) return std::nullopt;
-        std::string text = FoldTextMode(*bytes);
-        if (HasEndMarker(text)) return text;
+        bool unreadable = false;
+        const ReadRange read = [&](std::uint64_t offset, std::size_t count) {
+            auto bytes = platform::ReadFileRange(identity.path, offset, count);
+            unreadable = unreadable || !bytes;
+            return bytes;
+        };
+        if (EndsWithMarker(entry.size, read)) {
+            // A file rewritten since its end was read is looked at again at
+            // the next scan.
+            const auto bytes = platform::ReadFileBytes(identity.path);
+            if (!bytes) return std::nullopt;
+            std::string text = FoldTextMode(*bytes);
+            if (HasEndMarker(text)) return text;
+            return std::nullopt;
+        }
+        if (unreadable) return std::nullopt;
         waitingFiles_.insert(identity);
     }
     if (IsAbandoned(platform::Now(), entry.lastWrite)) {

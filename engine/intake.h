@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,6 +24,13 @@ bool IsCommandFileName(std::string_view name, bool simpleMode);
 
 // Whether the last line of a text-mode text, cut at its first blank, is ".".
 bool HasEndMarker(std::string_view text);
+
+// Up to `count` bytes of a file from `offset`; nothing when unreadable.
+using ReadRange = std::function<std::optional<std::string>(std::uint64_t offset, std::size_t count)>;
+// HasEndMarker(FoldTextMode(bytes)) of a file of `size` bytes, reading only
+// its last line and searching the rest for the Ctrl-Z that would end the
+// text earlier. An unreadable part reads as no marker.
+bool EndsWithMarker(std::uint64_t size, const ReadRange& read);
 
 // Whether a file last written at `lastWrite` and still without its marker at
 // `now` is abandoned: more than two whole minutes apart.

@@ -46,9 +46,35 @@ struct FileEntry {
 std::vector<FileEntry> ListFiles(const std::string& directory);
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
+// At most `count` bytes of a file from `offset` (fewer at its end), or
+// nothing when it cannot be read.
+std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t count);
 // Writes bytes to a file: emptied first when `truncate`, else appended. The
-// file is created when missing and closed again before returning.
-bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate);
+// file is created when missing and closed again before returning. When
+// `durable`, the bytes (and a created file's name) are on disk on return.
+bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate, bool durable = false);
+// Puts on disk the directory entries of the directory holding `path`: a
+// removal or a move is then not undone by a power cut.
+bool SyncDirectoryOf(const std::string& path);
+
+// A file kept open for appending, for records written many times a second.
+class AppendFile {
+public:
+    AppendFile() = default;
+    ~AppendFile() { Close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Creates the file, or empties it.
+    bool Open(const std::string& path);
+    // When `durable`, the bytes are on disk on return.
+    bool Append(std::string_view bytes, bool durable);
+    void Close();
+    bool IsOpen() const { return handle_ != -1; }
+
+private:
+    std::intptr_t handle_ = -1;  // the OS's file descriptor or handle
+};
 // Moves a file within its file system; never replaces an existing file.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);

@@ -28,6 +28,18 @@ inline constexpr char kFileRenameFailed[] =
 // Executed command file that could not be deleted: its name.
 inline constexpr char kFileNotDeleted[] =
     "Arquivo (%s) executado e n\xE3o apagado. Ele n\xE3o ser\xE1 executado novamente enquanto n\xE3o for alterado.";
+// Command file found in hand at start, cut short by a crash: old name, new
+// name.
+inline constexpr char kFileInterrupted[] =
+    "Arquivo (%s) interrompido durante a execu\xE7\xE3o e renomeado para (%s). Verifique o estado da impressora.";
+// The same, when the move failed: old name, new name.
+inline constexpr char kFileInterruptedNotMoved[] =
+    "Arquivo (%s) interrompido durante a execu\xE7\xE3o. Falha ao renomear para (%s); ele n\xE3o ser\xE1 executado "
+    "novamente enquanto n\xE3o for alterado. Verifique o estado da impressora.";
+// The record of the line in flight (or the next one) of an interrupted file.
+inline constexpr char kLineInterrupted[] =
+    "Execu\xE7\xE3o interrompida: esta linha pode ter sido executada e as seguintes n\xE3o foram. Verifique o "
+    "estado da impressora.";
 // Response file that could not be written: its path.
 inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de resposta (%s).";
 

@@ -49,21 +49,88 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     return content;
 }
 
-bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate) {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
-    const int fd = open(path.c_str(), flags, 0666);
-    if (fd < 0) return false;
-    bool ok = true;
+std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t count) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content(count, '\0');
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t n = pread(fd, content.data() + got, count - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    content.resize(got);
+    return content;
+}
+
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
+        if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    return close(fd) == 0 && ok;
+    return true;
+}
+
+bool SyncFile(int fd) {
+    while (fsync(fd) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate, bool durable) {
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
+    const int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    if (durable) ok = SyncFile(fd) && ok;
+    ok = close(fd) == 0 && ok;
+    // A file just created is found after a power cut only when its
+    // directory's entries are on disk too.
+    if (durable && truncate) ok = SyncDirectoryOf(path) && ok;
+    return ok;
+}
+
+bool SyncDirectoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = SyncFile(fd);
+    close(fd);
+    return ok;
+}
+
+bool AppendFile::Open(const std::string& path) {
+    Close();
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    handle_ = fd;
+    return true;
+}
+
+bool AppendFile::Append(std::string_view bytes, bool durable) {
+    if (!IsOpen()) return false;
+    const int fd = static_cast<int>(handle_);
+    const bool ok = WriteAll(fd, bytes);
+    return (!durable || SyncFile(fd)) && ok;
+}
+
+void AppendFile::Close() {
+    if (IsOpen()) close(static_cast<int>(handle_));
+    handle_ = -1;
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {

@@ -74,19 +74,73 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     return content;
 }
 
-bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate) {
+std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t count) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return std::nullopt;
+    LARGE_INTEGER place{};
+    place.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), place, nullptr, FILE_BEGIN)) return std::nullopt;
+    std::string content(count, '\0');
+    std::size_t got = 0;
+    while (got < count) {
+        const std::size_t left = count - got;
+        const DWORD piece = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
+        DWORD n = 0;
+        if (!ReadFile(file.get(), content.data() + got, piece, &n, nullptr)) return std::nullopt;
+        if (n == 0) break;
+        got += n;
+    }
+    content.resize(got);
+    return content;
+}
+
+namespace {
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD piece = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate, bool durable) {
     const DWORD access = truncate ? GENERIC_WRITE : FILE_APPEND_DATA;
     Handle file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, truncate ? CREATE_ALWAYS : OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        const DWORD piece = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
-        DWORD written = 0;
-        ok = WriteFile(file.get(), bytes.data(), piece, &written, nullptr) && written > 0;
-        bytes.remove_prefix(written);
-    }
+    bool ok = WriteAll(file.get(), bytes);
+    // NTFS journals the name of a created file itself; the data needs the flush.
+    if (durable) ok = FlushFileBuffers(file.get()) && ok;
     return file.Close() && ok;
+}
+
+bool SyncDirectoryOf(const std::string&) { return true; }
+
+bool AppendFile::Open(const std::string& path) {
+    Close();
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+bool AppendFile::Append(std::string_view bytes, bool durable) {
+    if (!IsOpen()) return false;
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    const bool ok = WriteAll(file, bytes);
+    return (!durable || FlushFileBuffers(file)) && ok;
+}
+
+void AppendFile::Close() {
+    if (IsOpen()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
