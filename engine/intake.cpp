@@ -108,14 +108,16 @@ bool IsAbandoned(const platform::LocalTime& now, const platform::LocalTime& last
     return MinuteIndex(now) - MinuteIndex(lastWrite) > 2;
 }
 
-std::string AbandonedName(std::string_view name, const platform::LocalTime& t) {
+std::string StampedName(std::string_view name, const platform::LocalTime& t, std::string_view extension) {
     const auto firstNonDot = name.find_first_not_of('.');
     const auto cut = firstNonDot == std::string_view::npos ? std::string_view::npos : name.find('.', firstNonDot);
     char digits[64];
-    std::snprintf(digits, sizeof digits, "_%04d%02d%02d%02d%02d%02d%06d.bad", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, t.millisecond);
-    return std::string(name.substr(0, cut)) + digits;
+    std::snprintf(digits, sizeof digits, "_%04d%02d%02d%02d%02d%02d%06d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second, t.millisecond);
+    return std::string(name.substr(0, cut)) + digits + std::string(extension);
 }
+
+std::string AbandonedName(std::string_view name, const platform::LocalTime& t) { return StampedName(name, t, ".bad"); }
 
 std::string BaseName(std::string_view name) { return std::string(name.substr(0, name.rfind('.'))); }
 
@@ -198,9 +200,15 @@ void Intake::MoveAbandoned(const std::string& directory, const platform::FileEnt
     }
 }
 
-void Intake::FinishCommandFile(const TakenFile& file) {
+void Intake::FinishCommandFile(const TakenFile& file, bool durable) {
     const std::string path = platform::JoinPath(file.directory, file.name);
-    if (platform::RemoveFile(path) || !platform::FileExists(path)) return;
+    if (platform::RemoveFile(path)) {
+        // The journal says the file ran; it must not come back after a
+        // power cut with the journal emptied by the next file.
+        if (durable) platform::SyncDirectoryOf(path);
+        return;
+    }
+    if (!platform::FileExists(path)) return;
     // Executing a sale twice is the worst this agent can do: a file that
     // stays behind is never run again unless it changes.
     shared_.RememberUndeletedFile(IdentityOf(file.directory, file.entry));

@@ -36,7 +36,11 @@ bool EndsWithMarker(std::uint64_t size, const ReadRange& read);
 // `now` is abandoned: more than two whole minutes apart.
 bool IsAbandoned(const platform::LocalTime& now, const platform::LocalTime& lastWrite);
 
-// VENDA.FPI last written 2026-12-06 05:22:33.123 → VENDA_20261206052233000123.bad
+// VENDA.FPI last written 2026-12-06 05:22:33.123, ".bad" →
+// VENDA_20261206052233000123.bad: the name up to its first dot (leading dots
+// kept), the time, the extension.
+std::string StampedName(std::string_view name, const platform::LocalTime& time, std::string_view extension);
+// The name an abandoned file is moved to: StampedName with ".bad".
 std::string AbandonedName(std::string_view name, const platform::LocalTime& lastWrite);
 
 // The name without its extension (cut at the last ".").
@@ -63,9 +67,9 @@ public:
     // abandoned files met on the way are moved to their ".bad" names.
     std::optional<TakenFile> ScanInputDirectory(const std::string& directory, bool simpleMode);
 
-    // Deletes an executed file. One that cannot be deleted is remembered and
-    // never taken again while it stays unchanged.
-    void FinishCommandFile(const TakenFile& file);
+    // Deletes an executed file, for good when `durable`. One that cannot be
+    // deleted is remembered and never taken again while it stays unchanged.
+    void FinishCommandFile(const TakenFile& file, bool durable = false);
 
 private:
     // The file's text when it is ready; moves it aside when abandoned.

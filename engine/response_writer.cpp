@@ -24,11 +24,12 @@ std::string FormatRecord(std::int32_t lineNumber, const std::vector<std::string>
     return record;
 }
 
-ResponseWriter::ResponseWriter(std::string path, const AgentLog& log, std::function<std::int32_t()> lineNumber)
-    : path_(std::move(path)), log_(log), lineNumber_(std::move(lineNumber)) {}
+ResponseWriter::ResponseWriter(std::string path, const AgentLog& log, std::function<std::int32_t()> lineNumber,
+                               bool durable)
+    : path_(std::move(path)), log_(log), lineNumber_(std::move(lineNumber)), durable_(durable) {}
 
 void ResponseWriter::WriteResponse(const std::vector<std::string>& fields) {
-    const bool written = platform::WriteFileBytes(path_, FormatRecord(lineNumber_(), fields), !started_);
+    const bool written = platform::WriteFileBytes(path_, FormatRecord(lineNumber_(), fields), !started_, durable_);
     if (written) {
         started_ = true;
     } else if (!failureLogged_) {

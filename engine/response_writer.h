@@ -21,8 +21,10 @@ std::string FormatRecord(std::int32_t lineNumber, const std::vector<std::string>
 
 class ResponseWriter final : public commands::ResponseSink {
 public:
-    // `lineNumber` gives the line in hand at the time of each record.
-    ResponseWriter(std::string path, const AgentLog& log, std::function<std::int32_t()> lineNumber);
+    // `lineNumber` gives the line in hand at the time of each record. When
+    // `durable`, each record is on disk before WriteResponse returns.
+    ResponseWriter(std::string path, const AgentLog& log, std::function<std::int32_t()> lineNumber,
+                   bool durable = false);
 
     // The first record empties the file, so records of two command files
     // never mix; later records are appended. The file is closed after each.
@@ -34,6 +36,7 @@ private:
     std::string path_;
     const AgentLog& log_;
     std::function<std::int32_t()> lineNumber_;
+    bool durable_;
     bool started_ = false;
     bool failureLogged_ = false;
 };

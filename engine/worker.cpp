@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "commands/catalogue.h"
+#include "engine/interrupted_file.h"
 #include "engine/response_writer.h"
 #include "platform/directory_watch.h"
 #include "resources/texts.h"
@@ -20,7 +21,11 @@ void CallSysLog(const driver::DriverBinding& binding, const char* path, std::int
 bool EndsExecutionPass(std::string_view name) { return name.substr(0, name.find(' ')) == "."; }
 
 Worker::Worker(SharedState& shared, const AgentEnvironment& environment)
-    : shared_(shared), environment_(environment), log_(environment.logPath), intake_(shared, log_) {}
+    : shared_(shared),
+      environment_(environment),
+      log_(environment.logPath),
+      intake_(shared, log_),
+      journal_(environment.journalPath, environment.durableRecords, log_) {}
 
 bool Worker::BindDriverLibrary() {
     engine_.driverLog.level = 0;
@@ -36,6 +41,8 @@ bool Worker::BindDriverLibrary() {
 }
 
 std::optional<WorkerEnd> Worker::Start() {
+    // Before anything is taken, so a file cut short is never run again.
+    RecoverInterruptedFile(environment_.journalPath, shared_, log_, environment_.durableRecords);
     if (!BindDriverLibrary()) {
         if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
         return WorkerEnd::DriverNotLoaded;
@@ -62,7 +69,8 @@ bool Worker::RunCycle(bool pollDue) {
         return false;
     }
     ProcessFile(*file, simpleMode);
-    intake_.FinishCommandFile(*file);
+    journal_.Finished();
+    intake_.FinishCommandFile(*file, environment_.durableRecords);
     return true;
 }
 
@@ -97,9 +105,11 @@ void Worker::ProcessFile(const TakenFile& file, bool simpleMode) {
     CommandFileReader reader(file.text);
     // The output directory and the mode are taken once per file, so all
     // records of one command file go to one response file.
-    ResponseWriter responses(
-        platform::JoinPath(shared_.OutputDirectory(), ResponseFileName(file.baseName, file.stamp, simpleMode)),
-        log_, [&reader] { return reader.LineNumber(); });
+    const std::string responsePath =
+        platform::JoinPath(shared_.OutputDirectory(), ResponseFileName(file.baseName, file.stamp, simpleMode));
+    journal_.Begin({file.directory, file.name, responsePath, file.entry.size, file.entry.lastWriteNs, std::nullopt, false});
+    ResponseWriter responses(responsePath, log_, [&reader] { return reader.LineNumber(); },
+                             environment_.durableRecords);
     commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
 
     reader.ReadOptions(engine_.options);
@@ -135,6 +145,7 @@ void Worker::ExecutionPass(CommandFileReader& reader, commands::CommandContext& 
     while (reader.ReadNextCommandLine(line)) {
         const std::int32_t code = commands::LookupCommandCode(line.name);
         if (code != commands::kNotCatalogued) {
+            journal_.Sending(reader.LineNumber());
             const std::int32_t result = commands::DispatchCommand(code, line.params, context);
             if (result == 0) continue;
             // -1 is both a wrong count and a driver status; the line gets the

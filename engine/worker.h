@@ -12,6 +12,7 @@
 #include "engine/agent_engine.h"
 #include "engine/agent_log.h"
 #include "engine/intake.h"
+#include "engine/journal.h"
 #include "engine/reader.h"
 
 namespace zentrada::engine {
@@ -32,8 +33,9 @@ class Worker {
 public:
     Worker(SharedState& shared, const AgentEnvironment& environment);
 
-    // Binds the driver library and opens the printer port; on success the
-    // agent is running and nothing is returned.
+    // Puts right the file a crash left in hand, binds the driver library and
+    // opens the printer port; on success the agent is running and nothing is
+    // returned.
     std::optional<WorkerEnd> Start();
     // One cycle: the oldest ready file is run, or else the printer is polled
     // (without the pause) when `pollDue`. True when a file was run.
@@ -55,6 +57,7 @@ private:
     const AgentEnvironment& environment_;
     AgentLog log_;
     Intake intake_;
+    Journal journal_;
     AgentEngine engine_;
 };
 

@@ -40,6 +40,12 @@ inline constexpr char kFileInterruptedNotMoved[] =
 inline constexpr char kLineInterrupted[] =
     "Execu\xE7\xE3o interrompida: esta linha pode ter sido executada e as seguintes n\xE3o foram. Verifique o "
     "estado da impressora.";
+// The file in hand at start is no longer as the journal knew it: its name.
+inline constexpr char kFileInterruptedGone[] =
+    "Arquivo (%s) interrompido durante a execu\xE7\xE3o; ele n\xE3o est\xE1 mais na pasta de entrada como estava. "
+    "Verifique o estado da impressora.";
+// The journal of the file in hand could not be written: its path.
+inline constexpr char kJournalNotWritten[] = "Erro ao gravar o arquivo de controle da execu\xE7\xE3o (%s).";
 // Response file that could not be written: its path.
 inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de resposta (%s).";
 

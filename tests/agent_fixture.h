@@ -24,6 +24,7 @@ protected:
         SetEnvironment("TORVA_MODE", "recorder");
         SetEnvironment("TORVA_SCRIPT", root / "script.txt");
         environment.logPath = root / "Zentrada_log.txt";
+        environment.journalPath = root / "Zentrada_em_execucao.txt";
         environment.driverLibrary = PrinterLibrary();
         environment.readDriverLogSetting = [this] { return driverLogSetting; };
         environment.showError = [this](std::string_view title, std::string_view text) {

@@ -160,6 +160,17 @@ public:
 #endif
     }
 
+    // What a crash, a power cut or the task manager does: the process ends
+    // at once, in whatever it was doing.
+    void Kill() {
+#if defined(_WIN32)
+        TerminateProcess(process_, 9);
+#else
+        kill(pid_, SIGKILL);
+#endif
+        Wait();
+    }
+
 private:
 #if defined(_WIN32)
     static std::string Quote(const std::string& argument) {

@@ -18,6 +18,7 @@
 
 #include "child_process.h"
 #include "platform/platform.h"
+#include "resources/texts.h"
 #include "shell/host_options.h"
 #include "test_files.h"
 #if !defined(_WIN32)
@@ -429,6 +430,47 @@ TEST_F(HostProcessTest, DriverLogSettingIsReadAtEveryIdlePoll) {
 
     agent->Terminate();
     EXPECT_EQ(0, agent->Wait());
+}
+
+// Killed while the printer holds the sale's second line, and started again
+// over other directories: the first line is never sent twice, and the sale's
+// response file says which line may have run.
+TEST_F(HostProcessTest, AFileCutShortByAKillIsNeverRunAgain) {
+    InstallVirtualPrinter();
+    const fs::path in = Directory("in"), out = Directory("out"), trace = dir_ / "trace.txt";
+    const fs::path faults = dir_ / "falhas.txt", journal = dir_ / "Zentrada_em_execucao.txt";
+    WriteFile(faults, "stuck TORVA_Fiscal_Cancelar_Item\n");
+    const std::vector<std::string> environment = {"TORVA_MODE=recorder", "TORVA_TRACE=" + trace.string(),
+                                                  "TORVA_FAULTS=" + faults.string()};
+    auto agent = Start({"--in", in.string(), "--out", out.string()}, environment);
+    WriteFile(in / "VENDA.tmp", "; venda\r\nTORVA_Fiscal_Imprimir_MensagemEX|um|\r\nTORVA_Fiscal_Cancelar_Item|2|\r\n"
+                                "TORVA_Fiscal_Fechar_CupomEX|\r\n.\r\n");
+    fs::rename(in / "VENDA.tmp", in / "VENDA.FPI");
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(journal).find("linha 3\n") != std::string::npos; })) << agent->Err();
+    agent->Kill();
+
+    WriteFile(faults, "");
+    auto again = Start({"--in", Directory("in2").string(), "--out", Directory("out2").string()}, environment);
+    EXPECT_TRUE(WaitFor([&] { return Log().find("(VENDA.FPI) interrompido") != std::string::npos; })) << Log();
+    again->Terminate();
+    EXPECT_EQ(0, again->Wait());
+
+    const std::string calls = ReadFile(trace);
+    auto callsOf = [&calls](const std::string& name) {
+        std::size_t count = 0;
+        for (auto at = calls.find(name); at != std::string::npos; at = calls.find(name, at + 1)) ++count;
+        return count;
+    };
+    EXPECT_EQ(1u, callsOf("TORVA_Fiscal_Imprimir_MensagemEX|"));
+    EXPECT_EQ(0u, callsOf("TORVA_Fiscal_Cancelar_Item|"));
+    EXPECT_EQ(0u, callsOf("TORVA_Fiscal_Fechar_CupomEX|"));
+    const auto responses = testing::FilesLike(out, "VENDA_", ".fpo");
+    ASSERT_EQ(1u, responses.size());
+    const std::string response = ReadFile(out / responses[0]);
+    EXPECT_TRUE(response.starts_with("Line 2: 0|")) << response;
+    EXPECT_TRUE(response.ends_with(std::string("\r\r\nLine 3: 3|") + texts::kLineInterrupted + "|\r\r\n")) << response;
+    EXPECT_FALSE(fs::exists(in / "VENDA.FPI"));
+    EXPECT_EQ(1u, testing::FilesLike(in, "VENDA_", ".interrompido").size());
 }
 
 }  // namespace
