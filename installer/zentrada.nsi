@@ -280,8 +280,10 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
-; The command and response files in $INSTDIR\in and $INSTDIR\out and the
-; log Zentrada_log.txt stay, and with them the directory.
+; The command and response files in $INSTDIR\in and $INSTDIR\out, the log
+; Zentrada_log.txt and the journal Zentrada_em_execucao.txt (a file cut short
+; by a crash is still put right by a later install) stay, and with them the
+; directory.
 Section "Uninstall"
   ReadRegDWORD $0 HKLM "${UNINST_KEY}" "VirtualPrinter"
   StrCpy $R8 "sem desinstalar"
