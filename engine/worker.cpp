@@ -61,9 +61,23 @@ std::optional<WorkerEnd> Worker::Start() {
     return std::nullopt;
 }
 
+bool Worker::ClaimInputDirectory(const std::string& directory) {
+    if (claim_.Claim(directory)) {
+        refusedDirectory_.clear();
+        return true;
+    }
+    if (refusedDirectory_ != directory) log_.WriteLog(FillPattern(texts::kInputDirectoryInUse, {directory}));
+    refusedDirectory_ = directory;
+    return false;
+}
+
 bool Worker::RunCycle(bool pollDue) {
     const bool simpleMode = shared_.simpleMode.load();
-    const std::optional<TakenFile> file = intake_.ScanInputDirectory(shared_.InputDirectory(), simpleMode);
+    const std::string input = shared_.InputDirectory();
+    // A directory another agent takes files from is left to it: both would
+    // run the same file.
+    std::optional<TakenFile> file;
+    if (ClaimInputDirectory(input)) file = intake_.ScanInputDirectory(input, simpleMode);
     if (!file) {
         if (pollDue) IdlePoll();
         return false;

@@ -14,6 +14,7 @@
 #include "engine/intake.h"
 #include "engine/journal.h"
 #include "engine/reader.h"
+#include "platform/directory_claim.h"
 
 namespace zentrada::engine {
 
@@ -47,6 +48,7 @@ public:
 
 private:
     bool BindDriverLibrary();
+    bool ClaimInputDirectory(const std::string& directory);
     void IdlePoll();
     void RestoreDriverLog();
     void ProcessFile(const TakenFile& file, bool simpleMode);
@@ -58,6 +60,8 @@ private:
     AgentLog log_;
     Intake intake_;
     Journal journal_;
+    platform::DirectoryClaim claim_;
+    std::string refusedDirectory_;  // held by another agent, logged once
     AgentEngine engine_;
 };
 

@@ -281,7 +281,7 @@ Function un.onInit
 FunctionEnd
 
 ; The command and response files in $INSTDIR\in and $INSTDIR\out, the log
-; Zentrada_log.txt and the journal Zentrada_em_execucao.txt (a file cut short
+; Zentrada_log.txt and the journals <program>_em_execucao.txt (a file cut short
 ; by a crash is still put right by a later install) stay, and with them the
 ; directory.
 Section "Uninstall"

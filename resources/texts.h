@@ -46,6 +46,9 @@ inline constexpr char kFileInterruptedGone[] =
     "Verifique o estado da impressora.";
 // The journal of the file in hand could not be written: its path.
 inline constexpr char kJournalNotWritten[] = "Erro ao gravar o arquivo de controle da execu\xE7\xE3o (%s).";
+// The input directory is held by another agent: its path.
+inline constexpr char kInputDirectoryInUse[] =
+    "A pasta de entrada (%s) est\xE1 em uso por outro Zentrada. Nenhum arquivo ser\xE1 tomado dela enquanto isso.";
 // Response file that could not be written: its path.
 inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de resposta (%s).";
 

@@ -1,10 +1,16 @@
 // The files the agent keeps beside its executable, whichever host runs it.
 #pragma once
 
+#include <string>
+
 namespace zentrada::shell {
 
 inline constexpr char kLogFileName[] = "Zentrada_log.txt";
-// The command file in hand and the line being sent; see engine/journal.h.
-inline constexpr char kJournalFileName[] = "Zentrada_em_execucao.txt";
+// The command file in hand and the line being sent (see engine/journal.h),
+// one per program: the panel and the console host may run side by side from
+// one directory, each with its own input directory.
+inline std::string JournalFileName(const std::string& programBaseName) {
+    return programBaseName + "_em_execucao.txt";
+}
 
 }  // namespace zentrada::shell

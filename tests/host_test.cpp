@@ -438,7 +438,7 @@ TEST_F(HostProcessTest, DriverLogSettingIsReadAtEveryIdlePoll) {
 TEST_F(HostProcessTest, AFileCutShortByAKillIsNeverRunAgain) {
     InstallVirtualPrinter();
     const fs::path in = Directory("in"), out = Directory("out"), trace = dir_ / "trace.txt";
-    const fs::path faults = dir_ / "falhas.txt", journal = dir_ / "Zentrada_em_execucao.txt";
+    const fs::path faults = dir_ / "falhas.txt", journal = dir_ / (fs::path(name_).stem().string() + "_em_execucao.txt");
     WriteFile(faults, "stuck TORVA_Fiscal_Cancelar_Item\n");
     const std::vector<std::string> environment = {"TORVA_MODE=recorder", "TORVA_TRACE=" + trace.string(),
                                                   "TORVA_FAULTS=" + faults.string()};

@@ -31,6 +31,28 @@ TEST_F(WorkerTest, EachLineIsOneDriverCallAndOneRecord) {
                                                  "TORVA_Fiscal_Cancelar_Ultimo_Item|"}));
 }
 
+// A second agent on the same input directory, from another program or a
+// copy with other settings, takes nothing from it while the first lives.
+TEST_F(WorkerTest, TwoAgentsNeverTakeFilesFromOneInputDirectory) {
+    engine::Worker& first = StartWorker();
+    EXPECT_FALSE(first.RunCycle());
+    engine::SharedState otherShared;
+    otherShared.SetDirectories(in().string(), out().string());
+    auto second = std::make_unique<engine::Worker>(otherShared, environment);
+    ASSERT_FALSE(second->Start().has_value());
+    Drop("VENDA.FPI", {kCancelLast, "."});
+    EXPECT_FALSE(second->RunCycle());
+    EXPECT_FALSE(second->RunCycle());
+    EXPECT_TRUE(fs::exists(in() / "VENDA.FPI"));
+    const std::string log = Log();
+    const auto refused = log.find("est\xE1 em uso por outro Zentrada");
+    EXPECT_NE(std::string::npos, refused) << log;
+    EXPECT_EQ(std::string::npos, log.find("est\xE1 em uso por outro", refused + 1)) << "logged once";
+    worker.reset();
+    EXPECT_TRUE(second->RunCycle()) << "free once the first has ended";
+    EXPECT_FALSE(fs::exists(in() / "VENDA.FPI"));
+}
+
 TEST_F(WorkerTest, CheckingPassWritesNothingAndTheFileRunsOnce) {
     StartWorker();
     EXPECT_EQ(Run({"/PRE", kOpen, kCancelLast, "."}), "Line 2: 0|\r\r\nLine 3: 0|\r\r\n");

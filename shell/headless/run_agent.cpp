@@ -57,7 +57,8 @@ int RunAgent(const HostOptions& options) {
 
     engine::AgentEnvironment environment;
     environment.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
-    environment.journalPath = platform::JoinPath(platform::ExecutableDirectory(), kJournalFileName);
+    environment.journalPath =
+        platform::JoinPath(platform::ExecutableDirectory(), JournalFileName(platform::ExecutableBaseName()));
     environment.driverLibrary = options.driverLibrary.value_or(platform::DefaultDriverLibrary());
     environment.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment.showError = platform::ShowFatalError;

@@ -29,7 +29,8 @@ bool StartsMinimized(const std::string& commandLine) {
 
 CAgentApp::CAgentApp() : worker_(shared_, environment_, [this](engine::WorkerEnd end) { OnWorkerEnded(end); }) {
     environment_.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
-    environment_.journalPath = platform::JoinPath(platform::ExecutableDirectory(), kJournalFileName);
+    environment_.journalPath =
+        platform::JoinPath(platform::ExecutableDirectory(), JournalFileName(platform::ExecutableBaseName()));
     environment_.driverLibrary = platform::DefaultDriverLibrary();
     environment_.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment_.showError = ShowWorkerError;
