@@ -2,14 +2,16 @@
 # Installs the packages that building and testing Zentrada needs, with
 # apt-get, when any of them is missing: the Linux tool chain, and for the
 # Windows builds the MinGW-w64 cross compilers and Wine (whose 32-bit part
-# needs the i386 architecture). Runs as root or through sudo.
+# needs the i386 architecture), and clang with its fuzzing runtime. Runs as
+# root or through sudo.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64
-          nsis xvfb xauth xdotool imagemagick)
+          nsis xvfb xauth xdotool imagemagick
+          clang libclang-rt-14-dev)
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -48,3 +48,5 @@ echo "== control panel under Wine"
 timeout 900 tools/gui-test.sh "$wine_build"
 echo "== installer under Wine"
 timeout 600 tools/installer-test.sh "$wine_build"
+echo "== fuzzing"
+timeout 1800 tools/fuzz.sh

@@ -1,12 +1,15 @@
 #include <time.h>
 
+#include <climits>
+
 #include "platform/posix/time_convert.h"
 
 namespace zentrada::platform {
 
 LocalTime ToLocalTime(std::time_t seconds, long nanoseconds) {
     struct tm parts {};
-    if (localtime_r(&seconds, &parts) == nullptr) return {};
+    // A year past what an int holds once 1900 is added reads as no time.
+    if (localtime_r(&seconds, &parts) == nullptr || parts.tm_year > INT_MAX - 1900) return {};
     return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
                      parts.tm_min,         parts.tm_sec,     static_cast<int>(nanoseconds / 1'000'000)};
 }
