@@ -163,6 +163,7 @@ public:
     // What a crash, a power cut or the task manager does: the process ends
     // at once, in whatever it was doing.
     void Kill() {
+        if (Ended()) return;
 #if defined(_WIN32)
         TerminateProcess(process_, 9);
 #else
@@ -170,6 +171,12 @@ public:
 #endif
         Wait();
     }
+    // The exit status once Ended(), 1000 + the signal when one ended it;
+    // -1 before.
+    int Status() const { return exitStatus_; }
+#if !defined(_WIN32)
+    pid_t Pid() const { return pid_; }
+#endif
 
 private:
 #if defined(_WIN32)
