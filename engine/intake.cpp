@@ -146,30 +146,43 @@ std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory
     return std::nullopt;
 }
 
+namespace {
+
+// The file's text when it ends with its marker. A file larger than one read
+// has its end looked at first, so a slow writer's long file is not read
+// whole at each change; a smaller one is read whole at once, since a ready
+// file's bytes are needed anyway. The bytes checked are the bytes executed:
+// a file rewritten after the check is not run half-new.
+std::optional<std::string> ReadyText(const std::string& path, std::uint64_t size, bool& unreadable) {
+    if (size > kScanChunk) {
+        const ReadRange read = [&](std::uint64_t offset, std::size_t count) {
+            auto bytes = platform::ReadFileRange(path, offset, count);
+            unreadable = unreadable || !bytes;
+            return bytes;
+        };
+        if (!EndsWithMarker(size, read)) return std::nullopt;
+    }
+    const auto bytes = platform::ReadFileBytes(path);
+    if (!bytes) {
+        unreadable = true;
+        return std::nullopt;
+    }
+    std::string text = FoldTextMode(*bytes);
+    if (!HasEndMarker(text)) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
 std::optional<std::string> Intake::CheckCommandFile(const std::string& directory,
                                                     const platform::FileEntry& entry) {
     const SharedState::FileIdentity identity = IdentityOf(directory, entry);
     // A waiting file that has not changed since it was read is not read
-    // again: a slow writer's files would otherwise be read whole at every
-    // scan. Its age still counts for abandonment.
+    // again: a slow writer's files would otherwise be read at every scan. Its
+    // age still counts for abandonment.
     if (!waitingFiles_.contains(identity)) {
-        // The bytes checked here are the bytes executed: a file rewritten
-        // after the check is not run half-new.
         bool unreadable = false;
-        const ReadRange read = [&](std::uint64_t offset, std::size_t count) {
-            auto bytes = platform::ReadFileRange(identity.path, offset, count);
-            unreadable = unreadable || !bytes;
-            return bytes;
-        };
-        if (EndsWithMarker(entry.size, read)) {
-            // A file rewritten since its end was read is looked at again at
-            // the next scan.
-            const auto bytes = platform::ReadFileBytes(identity.path);
-            if (!bytes) return std::nullopt;
-            std::string text = FoldTextMode(*bytes);
-            if (HasEndMarker(text)) return text;
-            return std::nullopt;
-        }
+        if (auto text = ReadyText(identity.path, entry.size, unreadable)) return text;
         if (unreadable) return std::nullopt;
         waitingFiles_.insert(identity);
     }

@@ -136,6 +136,15 @@ TEST_F(WorkerTest, AWaitingFileThatChangesIsReadAgain) {
     Drop("WAIT.FPI", {kCancelLast, "."});
     EXPECT_TRUE(Cycle());
     EXPECT_EQ(Response("WAIT_"), "Line 1: 0|\r\r\n");
+
+    // A file longer than one read, whose end alone is looked at while it
+    // waits, the same when it grows its marker.
+    const std::string comment = "; " + std::string(100'000, 'x');
+    Drop("LONG.FPI", {comment, kCancelLast});
+    EXPECT_FALSE(Cycle());
+    Drop("LONG.FPI", {comment, kCancelLast, "."});
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(Response("LONG_"), "Line 2: 0|\r\r\n");
 }
 
 TEST_F(WorkerTest, AFailedMoveIsLoggedOnceAndNeverAsARename) {
