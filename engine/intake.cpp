@@ -136,9 +136,10 @@ std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory
         return std::tie(a.lastWriteNs, a.name) < std::tie(b.lastWriteNs, b.name);
     });
     ForgetVanishedWaitingFiles(directory, candidates);
+    const platform::LocalTime now = platform::Now();
     for (const platform::FileEntry& entry : candidates) {
         if (shared_.IsUndeletedFile(IdentityOf(directory, entry))) continue;
-        if (auto text = CheckCommandFile(directory, entry)) {
+        if (auto text = CheckCommandFile(directory, entry, now)) {
             return TakenFile{directory, entry.name, BaseName(entry.name), FormatStamp(platform::Now()),
                              std::move(*text), entry};
         }
@@ -174,8 +175,8 @@ std::optional<std::string> ReadyText(const std::string& path, std::uint64_t size
 
 }  // namespace
 
-std::optional<std::string> Intake::CheckCommandFile(const std::string& directory,
-                                                    const platform::FileEntry& entry) {
+std::optional<std::string> Intake::CheckCommandFile(const std::string& directory, const platform::FileEntry& entry,
+                                                    const platform::LocalTime& now) {
     const SharedState::FileIdentity identity = IdentityOf(directory, entry);
     // A waiting file that has not changed since it was read is not read
     // again: a slow writer's files would otherwise be read at every scan. Its
@@ -186,7 +187,7 @@ std::optional<std::string> Intake::CheckCommandFile(const std::string& directory
         if (unreadable) return std::nullopt;
         waitingFiles_.insert(identity);
     }
-    if (IsAbandoned(platform::Now(), entry.lastWrite)) {
+    if (IsAbandoned(now, entry.lastWrite)) {
         waitingFiles_.erase(identity);
         MoveAbandoned(directory, entry);
     }

@@ -73,7 +73,8 @@ public:
 
 private:
     // The file's text when it is ready; moves it aside when abandoned.
-    std::optional<std::string> CheckCommandFile(const std::string& directory, const platform::FileEntry& entry);
+    std::optional<std::string> CheckCommandFile(const std::string& directory, const platform::FileEntry& entry,
+                                                const platform::LocalTime& now);
     void MoveAbandoned(const std::string& directory, const platform::FileEntry& entry);
     void ForgetVanishedWaitingFiles(const std::string& directory, const std::vector<platform::FileEntry>& listed);
 

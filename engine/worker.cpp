@@ -197,7 +197,8 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
             continue;
         }
         if (pollDue) nextPoll = Clock::now() + environment.idlePause;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextPoll - Clock::now());
+        // Rounded up: a wait cut short of the poll would scan once more for nothing.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextPoll - Clock::now());
         if (environment.watchInputDirectory) {
             watch.WaitForChange(shared.InputDirectory(), std::max(left, std::chrono::milliseconds(0)));
         } else {

@@ -18,7 +18,8 @@ std::vector<FileEntry> ListFiles(const std::string& directory) {
     while (const dirent* item = readdir(dir)) {
         struct stat info {};
         const std::string name = item->d_name;
-        if (stat(JoinPath(directory, name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        // Looked up from the open directory: no path walk per entry.
+        if (fstatat(dirfd(dir), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
         FileEntry entry;
         entry.name = name;
         entry.lastWriteNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
