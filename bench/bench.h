@@ -1,0 +1,70 @@
+// Shared parts of the agent's benchmark: the real worker run in a thread
+// against the recording library, in directories of its own under the run's
+// root, and the small file and figure helpers every measurement uses.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/agent_engine.h"
+
+namespace bench {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Where a run keeps its directories and which driver library it loads.
+struct Setup {
+    fs::path root;
+    std::string library;
+};
+
+// The worker running in a thread of its own until destroyed: input and
+// output directories, log and journal named after `name` and new for each
+// agent. Construction returns
+// once the port is open; `waiting` unfinished 64 KiB files lie in the input
+// directory before the worker starts.
+class RunningAgent {
+public:
+    struct Options {
+        bool watch = true;
+        bool durable = true;
+        int waiting = 0;
+    };
+    RunningAgent(const Setup& setup, const std::string& name, Options options);
+    ~RunningAgent();
+    RunningAgent(const RunningAgent&) = delete;
+    RunningAgent& operator=(const RunningAgent&) = delete;
+
+    const fs::path& In() const { return in_; }
+    const fs::path& Out() const { return out_; }
+
+private:
+    fs::path in_, out_;
+    zentrada::engine::SharedState shared_;
+    zentrada::engine::AgentEnvironment environment_;
+    std::thread worker_;
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes);
+// `count` files without their end marker, 64 KiB each, as a slow writer
+// leaves them.
+void WriteWaitingFiles(const fs::path& directory, int count);
+
+// prefix + i + suffix, e.g. F12.FPI.
+std::string Numbered(const char* prefix, int i, const char* suffix);
+
+double MillisecondsSince(Clock::time_point start);
+double SecondsSince(Clock::time_point start);
+double Percentile(std::vector<double> values, double p);
+double Median(std::vector<double> values);
+
+// The command line the throughput runs repeat: one text parameter, which the
+// recording library answers at once and the agent answers with one record.
+inline constexpr char kQuickCommand[] = "TORVA_Display_Enviar_Texto|BENCH|\r\n";
+inline constexpr char kEndLine[] = ".\r\n";
+
+}  // namespace bench

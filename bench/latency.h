@@ -1,0 +1,22 @@
+// How long a point of sale waits for its answer: complete command files
+// renamed into the input directory at random moments, timed from the rename
+// to the first record of the response file and to the command file being
+// gone.
+#pragma once
+
+#include <vector>
+
+#include "bench/bench.h"
+
+namespace bench {
+
+struct LatencyFigures {
+    std::vector<double> firstRecordMs, goneMs;
+};
+
+// `files` files, one at a time, 0 to 150 ms apart, with `waiting` unfinished
+// files in the input directory all along.
+LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting);
+void PrintLatency(const char* label, const std::vector<double>& milliseconds);
+
+}  // namespace bench

@@ -1,0 +1,30 @@
+// The few things the benchmark asks the operating system directly, kept in
+// one file with a POSIX and a Windows branch: the process's CPU time and
+// memory, an append that is forced to disk, and whether Wine runs it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace bench {
+
+// User and system CPU time of the whole process so far, in seconds.
+double ProcessCpuSeconds();
+// The most memory the process has held in RAM so far, and what it holds
+// now (0 where the OS does not tell).
+std::uint64_t PeakResidentBytes();
+std::uint64_t ResidentBytes();
+// Starts a new peak from what the process holds now, so that each part of the
+// run shows its own; false where the OS cannot (Windows), PhasePeakBytes()
+// is then 0.
+bool ResetPeakResident();
+std::uint64_t PhasePeakBytes();
+// Opens `path` for appending (created when missing), writes `bytes`, forces
+// them to disk first when `toDisk`, and closes it again.
+bool AppendWithOsCalls(const std::string& path, std::string_view bytes, bool toDisk);
+void SetEnvironment(const char* name, const char* value);
+// Wine's version when the program runs under Wine, else empty.
+std::string WineVersion();
+
+}  // namespace bench
