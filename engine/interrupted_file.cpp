@@ -71,6 +71,27 @@ void MoveAside(const JournalState& state, const platform::FileEntry& entry, Shar
 
 }  // namespace
 
+// A file cut short: the line in flight, or the next one when that was
+// answered, gets its record, and the file is moved aside. One answered to its
+// last line only missed its deletion.
+static void PutRightCutShort(const JournalState& state, const std::optional<platform::FileEntry>& entry,
+                             const std::string& response, SharedState& shared, const AgentLog& log, bool durable) {
+    std::optional<std::int32_t> line = state.lastLine;
+    if (LastRecordLine(response) == line) {
+        line = entry ? NextLineOf(state, *entry) : std::nullopt;
+        if (entry && !line) {
+            DeleteExecuted(state, *entry, shared, log);
+            return;
+        }
+    }
+    if (line) AppendInterruptedRecord(state, *line, response, log, durable);
+    if (entry) {
+        MoveAside(state, *entry, shared, log);
+    } else {
+        log.WriteLog(FillPattern(texts::kFileInterruptedGone, {state.name}));
+    }
+}
+
 std::string InterruptedName(std::string_view name, const platform::LocalTime& lastWrite) {
     return StampedName(name, lastWrite, ".interrompido");
 }
@@ -115,22 +136,7 @@ void RecoverInterruptedFile(const std::string& journalPath, SharedState& shared,
         // A start cut short while putting the file right left its record.
         if (entry) MoveAside(*state, *entry, shared, log);
     } else {
-        std::optional<std::int32_t> line = state->lastLine;
-        if (LastRecordLine(response) == line) {
-            line = entry ? NextLineOf(*state, *entry) : std::nullopt;
-            if (entry && !line) {
-                // Answered to its last line: only the deletion was missing.
-                DeleteExecuted(*state, *entry, shared, log);
-                platform::WriteFileBytes(journalPath, "", true, durable);
-                return;
-            }
-        }
-        if (line) AppendInterruptedRecord(*state, *line, response, log, durable);
-        if (entry) {
-            MoveAside(*state, *entry, shared, log);
-        } else {
-            log.WriteLog(FillPattern(texts::kFileInterruptedGone, {state->name}));
-        }
+        PutRightCutShort(*state, entry, response, shared, log, durable);
     }
     // Emptied, so this start's work is not done twice by the next one.
     platform::WriteFileBytes(journalPath, "", true, durable);
