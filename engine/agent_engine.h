@@ -60,6 +60,9 @@ struct AgentEnvironment {
     // The record of the command file in hand and of the line being sent, kept
     // on disk so that a file cut short by a crash is never run again.
     std::string journalPath;
+    // Executed command files that could not be deleted, so that no restart
+    // runs one again; empty: remembered while the process lives.
+    std::string undeletedFilesPath;
     std::string driverLibrary;  // the driver library file to load
     // The driver library's own "Log" setting, read at every idle poll.
     std::function<std::int32_t()> readDriverLogSetting;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "commands/ascii.h"
+#include "engine/executed_files.h"
 #include "engine/text_file.h"
 #include "resources/texts.h"
 
@@ -25,10 +26,6 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
 
 std::int64_t MinuteIndex(const platform::LocalTime& t) {
     return (DaysFromCivil(t.year, t.month, t.day) * 24 + t.hour) * 60 + t.minute;
-}
-
-SharedState::FileIdentity IdentityOf(const std::string& directory, const platform::FileEntry& entry) {
-    return {platform::JoinPath(directory, entry.name), entry.lastWriteNs, entry.size};
 }
 
 }  // namespace
@@ -212,21 +209,6 @@ void Intake::MoveAbandoned(const std::string& directory, const platform::FileEnt
     } else if (failedMoves_.insert(key).second) {
         log_.WriteLog(FillPattern(texts::kFileRenameFailed, {entry.name, newName}));
     }
-}
-
-void Intake::FinishCommandFile(const TakenFile& file, bool durable) {
-    const std::string path = platform::JoinPath(file.directory, file.name);
-    if (platform::RemoveFile(path)) {
-        // The journal says the file ran; it must not come back after a
-        // power cut with the journal emptied by the next file.
-        if (durable) platform::SyncDirectoryOf(path);
-        return;
-    }
-    if (!platform::FileExists(path)) return;
-    // Executing a sale twice is the worst this agent can do: a file that
-    // stays behind is never run again unless it changes.
-    shared_.RememberUndeletedFile(IdentityOf(file.directory, file.entry));
-    log_.WriteLog(FillPattern(texts::kFileNotDeleted, {file.name}));
 }
 
 }  // namespace zentrada::engine

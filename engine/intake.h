@@ -67,10 +67,6 @@ public:
     // abandoned files met on the way are moved to their ".bad" names.
     std::optional<TakenFile> ScanInputDirectory(const std::string& directory, bool simpleMode);
 
-    // Deletes an executed file, for good when `durable`. One that cannot be
-    // deleted is remembered and never taken again while it stays unchanged.
-    void FinishCommandFile(const TakenFile& file, bool durable = false);
-
 private:
     // The file's text when it is ready; moves it aside when abandoned.
     std::optional<std::string> CheckCommandFile(const std::string& directory, const platform::FileEntry& entry,

@@ -1,14 +1,11 @@
 #include "engine/interrupted_file.h"
 
-#include <charconv>
-
+#include "commands/conversions.h"
 #include "engine/intake.h"
 #include "engine/journal.h"
-#include "engine/reader.h"
-#include "engine/record_bytes.h"
+#include "engine/pass_rule.h"
 #include "engine/response_writer.h"
 #include "engine/text_file.h"
-#include "engine/worker.h"
 #include "resources/texts.h"
 
 namespace zentrada::engine {
@@ -16,130 +13,138 @@ namespace {
 
 // The command file as the journal knew it, if it is still there unchanged.
 std::optional<platform::FileEntry> FindUnchanged(const JournalState& state) {
-    for (platform::FileEntry& entry : platform::ListFiles(state.directory)) {
-        if (entry.name == state.name && entry.size == state.size && entry.lastWriteNs == state.lastWriteNs)
-            return std::move(entry);
-    }
+    auto entry = platform::FindFile(platform::JoinPath(state.directory, state.name));
+    if (entry && entry->size == state.size && entry->lastWriteNs == state.lastWriteNs) return entry;
     return std::nullopt;
 }
 
-std::string_view LastRecord(std::string_view response) {
-    constexpr std::string_view kEnd = kRecordEnd;
-    if (response.size() < kEnd.size() || response.substr(response.size() - kEnd.size()) != kEnd) return {};
-    response.remove_suffix(kEnd.size());
-    const auto previous = response.rfind(kEnd);
-    return previous == std::string_view::npos ? response : response.substr(previous + kEnd.size());
+// The records written for the file in hand: under the response's name, or
+// still in the pending file when the first never took the name.
+struct WrittenRecords {
+    std::string records;
+    bool named = false;
+};
+
+WrittenRecords FindWrittenRecords(const JournalState& state, bool durable) {
+    const std::string pending = ResponseFile::PendingPath(state.responsePath);
+    const auto response = platform::FindFile(state.responsePath);
+    // A reused name (simplified mode) still holding the previous answers is
+    // not this file's.
+    const bool named = response && !(state.previousResponse && *state.previousResponse ==
+                                                                   JournalState::Previous{response->size,
+                                                                                          response->lastWriteNs});
+    // Once the name holds the records, a pending file is what a crash left
+    // between the two steps of the move.
+    if (named) platform::RemoveFile(pending);
+    const std::string& path = named ? state.responsePath : pending;
+    const std::string text = platform::ReadFileBytes(path).value_or("");
+    const std::string_view whole = WholeRecords(text);
+    if (whole.size() != text.size()) platform::TruncateFile(path, whole.size(), durable);
+    return {std::string(whole), named};
 }
 
-// An executed file still there is deleted now; one that cannot be is never
-// taken again by this process.
-void DeleteExecuted(const JournalState& state, const platform::FileEntry& entry, SharedState& shared,
-                    const AgentLog& log) {
-    const std::string path = platform::JoinPath(state.directory, entry.name);
-    if (platform::RemoveFile(path)) return;
-    shared.RememberUndeletedFile({path, entry.lastWriteNs, entry.size});
-    log.WriteLog(FillPattern(texts::kFileNotDeleted, {entry.name}));
+struct Ending {
+    std::string records;     // to add to the response
+    bool finished = false;   // the pass had reached its end
+};
+
+// The records the pass would have written from the last line sent on, past
+// those already there (`written`, response and journal together), and
+// whether the pass ends there.
+Ending EndingOf(const JournalState& state, const std::optional<std::string>& text, std::string_view written) {
+    const std::int32_t sent = *state.lastLine;
+    const std::string inFlight = FormatRecord(sent, {"3", texts::kLineInterrupted});
+    // The pass writes in line order: what concerns the line sent is at the end.
+    std::vector<std::string_view> tail = SplitRecords(written);
+    std::erase_if(tail, [sent](std::string_view record) { return RecordLine(record).value_or(0) < sent; });
+
+    Ending ending;
+    std::vector<std::string> expected;
+    if (tail.empty() || tail.front() == inFlight) {
+        expected.push_back(inFlight);
+    } else if (text) {
+        const CommandFile file = ReadCommandFile(FoldTextMode(*text));
+        expected.emplace_back(tail.front());
+        ExecutionPass pass(file, [&expected](const FileLine& line, AgentRecord record) {
+            expected.push_back(FormatRecord(line.number, AgentRecordFields(record)));
+        });
+        if (!pass.ResumeAt(sent)) {
+            expected = {inFlight};
+        } else {
+            pass.Sent(commands::ParseDecimal(RecordStatus(tail.front())));
+            if (const FileLine* next = pass.Next()) {
+                expected.push_back(FormatRecord(next->number, {"3", texts::kLineInterrupted}));
+            } else {
+                ending.finished = true;
+            }
+        }
+    }
+    for (std::size_t i = tail.size(); i < expected.size(); ++i) ending.records += expected[i];
+    return ending;
 }
 
-// The line to mark when the line sent was answered: the next one the pass
-// would run. Nothing when there is none, the file being at its end.
-std::optional<std::int32_t> NextLineOf(const JournalState& state, const platform::FileEntry& entry) {
-    const auto bytes = platform::ReadFileBytes(platform::JoinPath(state.directory, entry.name));
-    if (!bytes) return std::nullopt;
-    return NextCommandLine(FoldTextMode(*bytes), *state.lastLine);
-}
-
-void AppendInterruptedRecord(const JournalState& state, std::int32_t line, const std::string& response,
-                             const AgentLog& log, bool durable) {
-    const std::string record = FormatRecord(line, {"3", texts::kLineInterrupted});
-    if (!platform::WriteFileBytes(state.responsePath, record, response.empty(), durable))
-        log.WriteLog(FillPattern(texts::kResponseNotWritten, {state.responsePath}));
-}
-
-void MoveAside(const JournalState& state, const platform::FileEntry& entry, SharedState& shared,
-               const AgentLog& log) {
+void MoveAside(const JournalState& state, const platform::FileEntry& entry, ExecutedFiles& executed,
+               const AgentLog& log, bool durable) {
     const std::string path = platform::JoinPath(state.directory, entry.name);
     const std::string newName = InterruptedName(entry.name, entry.lastWrite);
     if (platform::MoveFileNoReplace(path, platform::JoinPath(state.directory, newName))) {
+        if (durable) platform::SyncDirectoryOf(path);
         log.WriteLog(FillPattern(texts::kFileInterrupted, {entry.name, newName}));
     } else {
-        shared.RememberUndeletedFile({path, entry.lastWriteNs, entry.size});
+        executed.Remember(state.directory, entry);
         log.WriteLog(FillPattern(texts::kFileInterruptedNotMoved, {entry.name, newName}));
     }
-    platform::SyncDirectoryOf(path);
+}
+
+// Nothing reached the printer: what this run wrote goes, so the run from the
+// start leaves no stale answers beside its own.
+void RemoveWrittenRecords(const JournalState& state, bool named, bool durable) {
+    const std::string path = named ? state.responsePath : ResponseFile::PendingPath(state.responsePath);
+    if (platform::RemoveFile(path) && durable) platform::SyncDirectoryOf(path);
 }
 
 }  // namespace
-
-// A file cut short: the line in flight, or the next one when that was
-// answered, gets its record, and the file is moved aside. One answered to its
-// last line only missed its deletion.
-static void PutRightCutShort(const JournalState& state, const std::optional<platform::FileEntry>& entry,
-                             const std::string& response, SharedState& shared, const AgentLog& log, bool durable) {
-    std::optional<std::int32_t> line = state.lastLine;
-    if (LastRecordLine(response) == line) {
-        line = entry ? NextLineOf(state, *entry) : std::nullopt;
-        if (entry && !line) {
-            DeleteExecuted(state, *entry, shared, log);
-            return;
-        }
-    }
-    if (line) AppendInterruptedRecord(state, *line, response, log, durable);
-    if (entry) {
-        MoveAside(state, *entry, shared, log);
-    } else {
-        log.WriteLog(FillPattern(texts::kFileInterruptedGone, {state.name}));
-    }
-}
 
 std::string InterruptedName(std::string_view name, const platform::LocalTime& lastWrite) {
     return StampedName(name, lastWrite, ".interrompido");
 }
 
-std::optional<std::int32_t> LastRecordLine(std::string_view response) {
-    std::string_view record = LastRecord(response);
-    constexpr std::string_view kPrefix = "Line ";
-    if (record.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
-    record.remove_prefix(kPrefix.size());
-    std::int32_t line = 0;
-    const auto [end, error] = std::from_chars(record.data(), record.data() + record.size(), line);
-    if (error != std::errc{} || end == record.data() + record.size() || *end != ':') return std::nullopt;
-    return line;
-}
-
-std::optional<std::int32_t> NextCommandLine(const std::string& text, std::int32_t line) {
-    CommandFileReader reader(text);
-    FileOptions options;
-    reader.ReadOptions(options);
-    commands::CommandLine command;
-    while (reader.ReadNextCommandLine(command)) {
-        if (reader.LineNumber() <= line) continue;
-        if (EndsExecutionPass(command.name)) return std::nullopt;
-        return reader.LineNumber();
-    }
-    return std::nullopt;
-}
-
-void RecoverInterruptedFile(const std::string& journalPath, SharedState& shared, const AgentLog& log,
-                            bool durable) {
-    if (journalPath.empty()) return;
-    const auto text = platform::ReadFileBytes(journalPath);
-    if (!text) return;
-    const std::optional<JournalState> state = ParseJournal(*text);
-    // Nothing reached the printer: the file is taken again as it stands.
-    if (!state || (!state->lastLine && !state->finished)) return;
+Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& executed, const AgentLog& log,
+                                bool durable, bool announce) {
+    if (journalPath.empty()) return Recovery::Done;
+    const auto journal = platform::ReadFileBytes(journalPath);
+    const std::optional<JournalState> state = journal ? ParseJournal(*journal) : std::nullopt;
+    if (!state) return Recovery::Done;
     const std::optional<platform::FileEntry> entry = FindUnchanged(*state);
-    const std::string response = platform::ReadFileBytes(state->responsePath).value_or("");
+    const WrittenRecords written = FindWrittenRecords(*state, durable);
+
     if (state->finished) {
-        if (entry) DeleteExecuted(*state, *entry, shared, log);
-    } else if (LastRecord(response).find(texts::kLineInterrupted) != std::string_view::npos) {
-        // A start cut short while putting the file right left its record.
-        if (entry) MoveAside(*state, *entry, shared, log);
+        if (!written.named) platform::RemoveFile(ResponseFile::PendingPath(state->responsePath));
+        if (entry) executed.Finish(state->directory, *entry);
+    } else if (!state->lastLine) {
+        RemoveWrittenRecords(*state, written.named, durable);
     } else {
-        PutRightCutShort(*state, entry, response, shared, log, durable);
+        const auto text =
+            entry ? platform::ReadFileBytes(platform::JoinPath(state->directory, entry->name)) : std::nullopt;
+        const Ending ending = EndingOf(*state, text, written.records + state->keptRecords);
+        ResponseFile response(state->responsePath, state->simplified, durable, written.named,
+                              written.records.size());
+        if (!response.Append(state->keptRecords + ending.records)) {
+            if (announce) log.WriteLog(FillPattern(texts::kAnswersKept, {state->name, state->responsePath}));
+            return Recovery::Pending;
+        }
+        if (!state->keptRecords.empty()) log.WriteLog(FillPattern(texts::kAnswersWritten, {state->responsePath}));
+        if (entry && ending.finished) {
+            executed.Finish(state->directory, *entry);
+        } else if (entry) {
+            MoveAside(*state, *entry, executed, log, durable);
+        } else if (!ending.finished) {
+            log.WriteLog(FillPattern(texts::kFileInterruptedGone, {state->name}));
+        }
     }
     // Emptied, so this start's work is not done twice by the next one.
-    platform::WriteFileBytes(journalPath, "", true, durable);
+    Journal::Clear(journalPath, durable);
+    return Recovery::Done;
 }
 
 }  // namespace zentrada::engine

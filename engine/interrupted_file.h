@@ -1,14 +1,12 @@
-// The command file a crash cut short: found through the journal when the
-// worker starts, before any file is taken, and never run again.
+// The command file a crash (or a vanished output directory) left in hand:
+// found through the journal before any file is taken, and never run again.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "engine/agent_engine.h"
 #include "engine/agent_log.h"
+#include "engine/executed_files.h"
 #include "platform/platform.h"
 
 namespace zentrada::engine {
@@ -17,19 +15,24 @@ namespace zentrada::engine {
 // VENDA_20261206052233000123.interrompido
 std::string InterruptedName(std::string_view name, const platform::LocalTime& lastWrite);
 
-// The line number of a response text's last record, if it has one.
-std::optional<std::int32_t> LastRecordLine(std::string_view response);
+enum class Recovery {
+    Done,     // nothing in hand any more; files may be taken
+    Pending,  // the answers could not be written yet; the journal keeps them
+};
 
-// The first line after `line` that the execution pass would run, read from
-// the command file's text; nothing when the pass would end first.
-std::optional<std::int32_t> NextCommandLine(const std::string& text, std::int32_t line);
-
-// What the journal at `journalPath` says was in hand, put right: a file that
-// ran to its end is deleted; a file cut short gets, after its records, one
-// record for the line that was in flight (or the next), is moved to its
-// interrupted name and is logged. A file cut short before its first line was
-// sent is left to be taken again.
-void RecoverInterruptedFile(const std::string& journalPath, SharedState& shared, const AgentLog& log,
-                            bool durable);
+// What the journal at `journalPath` says was in hand, put right, following
+// the pass rule from the last line sent:
+// - nothing was sent: the file is left to be taken again from its start,
+//   and the answers that run wrote are removed;
+// - the pass had ended (or ends right after the last line sent): the file is
+//   finished as an executed file;
+// - otherwise the line in flight, or the next line the pass would send, is
+//   answered with the interruption record and the file is moved to its
+//   interrupted name.
+// Records the journal kept, and those the pass writes after the last line
+// sent, reach the response file first; a record cut short by the crash is
+// cut off. `announce`: the log says so when the answers must still wait.
+Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& executed, const AgentLog& log,
+                                bool durable, bool announce = true);
 
 }  // namespace zentrada::engine

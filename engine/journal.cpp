@@ -59,8 +59,14 @@ private:
 std::string JournalHeader(const JournalState& state) {
     return std::string(kJournalTitle) + "\n" + CountedEntry("pasta", state.directory) +
            CountedEntry("arquivo", state.name) + CountedEntry("resposta", state.responsePath) + "tamanho " +
-           std::to_string(state.size) + "\ngravacao " + std::to_string(state.lastWriteNs) + "\n";
+           std::to_string(state.size) + "\ngravacao " + std::to_string(state.lastWriteNs) + "\n" +
+           (state.simplified ? "simplificado\n" : "") +
+           (state.previousResponse ? "anterior " + std::to_string(state.previousResponse->size) + " " +
+                                         std::to_string(state.previousResponse->lastWriteNs) + "\n"
+                                   : "");
 }
+
+std::string KeptRecordEntry(std::string_view record) { return CountedEntry("registro", record); }
 
 std::optional<JournalState> ParseJournal(std::string_view text) {
     EntryCursor cursor(text);
@@ -79,9 +85,21 @@ std::optional<JournalState> ParseJournal(std::string_view text) {
     state.responsePath = std::move(*response);
     state.size = *sizeValue;
     state.lastWriteNs = *writtenValue;
+    state.simplified = cursor.Plain("simplificado").has_value();
+    if (const auto previous = cursor.Plain("anterior")) {
+        const auto blank = previous->find(' ');
+        const auto size = ParseNumber<std::uint64_t>(previous->substr(0, blank));
+        const auto written = blank == std::string_view::npos
+                                 ? std::nullopt
+                                 : ParseNumber<std::int64_t>(previous->substr(blank + 1));
+        if (!size || !written) return std::nullopt;
+        state.previousResponse = JournalState::Previous{*size, *written};
+    }
     for (;;) {
         if (const auto line = cursor.Plain("linha")) {
             if (const auto number = ParseNumber<std::int32_t>(*line)) state.lastLine = *number;
+        } else if (auto record = cursor.Counted("registro")) {
+            state.keptRecords += *record;
         } else if (cursor.Plain("fim")) {
             state.finished = true;
         } else {
@@ -108,18 +126,25 @@ void Journal::Begin(const JournalState& file) {
 
 void Journal::Sending(std::int32_t line) { Append("linha " + std::to_string(line) + "\n"); }
 
+bool Journal::KeepRecord(std::string_view record) { return Append(KeptRecordEntry(record)); }
+
 void Journal::Finished() {
     Append("fim\n");
     file_.Close();
 }
 
-void Journal::Append(std::string_view entry) {
-    if (path_.empty() || failed_) return;
-    if (file_.Append(entry, durable_)) return;
+bool Journal::Clear(const std::string& path, bool durable) {
+    return path.empty() || platform::WriteFileBytes(path, "", true, durable);
+}
+
+bool Journal::Append(std::string_view entry) {
+    if (path_.empty() || failed_) return false;
+    if (file_.Append(entry, durable_)) return true;
     // The file runs all the same: a point of sale waits for its answer. Only
     // a crash during it would go unnoticed at the next start.
     failed_ = true;
     log_.WriteLog(FillPattern(texts::kJournalNotWritten, {path_}));
+    return false;
 }
 
 }  // namespace zentrada::engine

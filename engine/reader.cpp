@@ -1,6 +1,7 @@
 #include "engine/reader.h"
 
 #include "commands/ascii.h"
+#include "commands/catalogue.h"
 #include "engine/text_file.h"
 
 namespace zentrada::engine {
@@ -42,7 +43,7 @@ std::optional<commands::CommandLine> ParseCommandLine(std::string_view line) {
 
 CommandFileReader::CommandFileReader(std::string text) : text_(std::move(text)) {}
 
-void CommandFileReader::ReadOptions(FileOptions& options) {
+void CommandFileReader::ReadOptions(FileOptions& options, std::vector<FileLine>* block) {
     PieceReader pieces(text_);
     for (;;) {
         const std::size_t start = pieces.Position();
@@ -52,13 +53,18 @@ void CommandFileReader::ReadOptions(FileOptions& options) {
         // Only blanks and tabs are trimmed here: a bare line feed is an empty
         // line, which ends the option block.
         const std::string_view line = Trim(*piece, " \t");
-        if (!line.empty() && line[0] == '/') {
+        const bool option = !line.empty() && line[0] == '/';
+        if (option) {
             const std::string upper = commands::AsciiUpper(line);
             if (upper.find("/PRE") != std::string::npos) options.checkOnly = true;
             if (upper.find("/NOSTOP") != std::string::npos) options.stopOnError = false;
+        }
+        if (option || (!line.empty() && line[0] == ';')) {
+            if (block != nullptr)
+                block->push_back({lineNumber_, option ? LineKind::Option : LineKind::Comment,
+                                  std::string(Trim(line, " \t\r\n")), {}, 0});
             continue;
         }
-        if (!line.empty() && line[0] == ';') continue;
         --lineNumber_;
         pieces.Seek(start);
         break;
@@ -66,22 +72,43 @@ void CommandFileReader::ReadOptions(FileOptions& options) {
     position_ = pieces.Position();
 }
 
-bool CommandFileReader::ReadNextCommandLine(commands::CommandLine& command) {
-    command = {};
+std::optional<FileLine> CommandFileReader::ReadNextLine() {
     PieceReader pieces(text_);
     pieces.Seek(position_);
-    for (;;) {
-        const auto piece = pieces.Next(kCommandPieceChars);
-        position_ = pieces.Position();
-        if (!piece) return false;
-        ++lineNumber_;
-        const std::string_view line = Trim(*piece, " \t\r\n");
-        if (!line.empty() && (line[0] == '/' || line[0] == ';')) continue;
-        if (auto parsed = ParseCommandLine(line)) {
-            command = std::move(*parsed);
-            return true;
-        }
+    const auto piece = pieces.Next(kCommandPieceChars);
+    position_ = pieces.Position();
+    if (!piece) return std::nullopt;
+    FileLine line{++lineNumber_, LineKind::Empty, std::string(Trim(*piece, " \t\r\n")), {}, 0};
+    if (line.text.starts_with('/')) {
+        line.kind = LineKind::OptionOutsideBlock;
+    } else if (line.text.starts_with(';')) {
+        line.kind = LineKind::Comment;
+    } else if (auto parsed = ParseCommandLine(line.text)) {
+        line.kind = LineKind::Command;
+        line.command = std::move(*parsed);
     }
+    return line;
+}
+
+bool CommandFileReader::ReadNextCommandLine(commands::CommandLine& command) {
+    command = {};
+    while (auto line = ReadNextLine()) {
+        if (line->kind != LineKind::Command) continue;
+        command = std::move(line->command);
+        return true;
+    }
+    return false;
+}
+
+CommandFile ReadCommandFile(std::string_view text) {
+    CommandFile file;
+    CommandFileReader reader{std::string(text)};
+    reader.ReadOptions(file.options, &file.lines);
+    while (auto line = reader.ReadNextLine()) {
+        if (line->kind == LineKind::Command) line->code = commands::LookupCommandCode(line->command.name);
+        file.lines.push_back(std::move(*line));
+    }
+    return file;
 }
 
 }  // namespace zentrada::engine

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands/command_line.h"
 
@@ -34,14 +35,44 @@ struct FileOptions {
     bool stopOnError = true;   // cleared by "/NOSTOP"
 };
 
+// What a physical line of a command file is to the reader.
+enum class LineKind {
+    Option,              // "/" in the option block
+    Comment,             // ";", anywhere
+    OptionOutsideBlock,  // "/" after the block: skipped without effect
+    Empty,               // nothing but blanks after the block
+    Command,             // a name and its parameters
+};
+
+// One line of a command file as the reader numbers and judges it.
+struct FileLine {
+    std::int32_t number = 0;
+    LineKind kind = LineKind::Command;
+    std::string text;               // the piece read, blanks trimmed from both ends
+    commands::CommandLine command;  // a command line's name and parameters
+    std::int32_t code = 0;          // a command line's catalogue code (0: not catalogued)
+};
+
+// A command file read whole: its options and every line, skipped ones
+// included, in order.
+struct CommandFile {
+    FileOptions options;
+    std::vector<FileLine> lines;
+};
+CommandFile ReadCommandFile(std::string_view text);
+
 class CommandFileReader {
 public:
     // `text` is the file's content as text mode reads it.
     explicit CommandFileReader(std::string text);
 
     // Rewinds, applies the option block's options to `options` (never resets
-    // them) and stops before the first line after the block.
-    void ReadOptions(FileOptions& options);
+    // them) and stops before the first line after the block; the block's
+    // lines go to `block` when given.
+    void ReadOptions(FileOptions& options, std::vector<FileLine>* block = nullptr);
+    // The next line after the option block, whatever its kind; none at the
+    // end of the file.
+    std::optional<FileLine> ReadNextLine();
     // The next command line, skipping comment, option and empty lines; false
     // at the end of the file, with an empty name.
     bool ReadNextCommandLine(commands::CommandLine& line);

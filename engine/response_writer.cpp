@@ -1,6 +1,9 @@
 #include "engine/response_writer.h"
 
+#include <charconv>
+
 #include "commands/conversions.h"
+#include "engine/journal.h"
 #include "engine/record_bytes.h"
 #include "platform/platform.h"
 #include "resources/texts.h"
@@ -24,20 +27,81 @@ std::string FormatRecord(std::int32_t lineNumber, const std::vector<std::string>
     return record;
 }
 
-ResponseWriter::ResponseWriter(std::string path, const AgentLog& log, std::function<std::int32_t()> lineNumber,
-                               bool durable)
-    : path_(std::move(path)), log_(log), lineNumber_(std::move(lineNumber)), durable_(durable) {}
+std::string_view WholeRecords(std::string_view response) {
+    const auto end = response.rfind(kRecordEnd);
+    return end == std::string_view::npos ? std::string_view{} : response.substr(0, end + sizeof kRecordEnd - 1);
+}
+
+std::vector<std::string_view> SplitRecords(std::string_view records) {
+    std::vector<std::string_view> list;
+    constexpr std::size_t kEndSize = sizeof kRecordEnd - 1;
+    for (std::size_t start = 0, end; (end = records.find(kRecordEnd, start)) != std::string_view::npos;
+         start = end + kEndSize)
+        list.push_back(records.substr(start, end + kEndSize - start));
+    return list;
+}
+
+std::optional<std::int32_t> RecordLine(std::string_view record) {
+    constexpr std::string_view kPrefix = "Line ";
+    if (!record.starts_with(kPrefix)) return std::nullopt;
+    record.remove_prefix(kPrefix.size());
+    std::int32_t line = 0;
+    const auto [end, error] = std::from_chars(record.data(), record.data() + record.size(), line);
+    if (error != std::errc{} || end == record.data() + record.size() || *end != ':') return std::nullopt;
+    return line;
+}
+
+std::string_view RecordStatus(std::string_view record) {
+    const auto start = record.find(": ");
+    if (start == std::string_view::npos) return {};
+    record.remove_prefix(start + 2);
+    return record.substr(0, record.find('|'));
+}
+
+ResponseFile::ResponseFile(std::string path, bool reusedName, bool durable, bool named, std::uint64_t pendingBytes)
+    : path_(std::move(path)), reusedName_(reusedName), durable_(durable), named_(named), pendingBytes_(pendingBytes) {}
+
+ResponseFile::Readiness ResponseFile::Prepare() {
+    // Two command files of one name taken within one second would share
+    // this name; the later waits rather than empty the earlier's answers.
+    if (!reusedName_ && platform::FileExists(path_)) return Readiness::NameTaken;
+    pendingBytes_ = 0;
+    return platform::WriteFileBytes(PendingPath(path_), "", true) ? Readiness::Ready : Readiness::Unwritable;
+}
+
+bool ResponseFile::Append(std::string_view records) {
+    if (records.empty()) return true;
+    if (named_) return platform::WriteFileBytes(path_, records, false, durable_);
+    const std::string pending = PendingPath(path_);
+    if (!platform::WriteFileBytes(pending, records, false, durable_)) return false;
+    const bool moved = reusedName_ ? platform::ReplaceFile(pending, path_) : platform::MoveFileNoReplace(pending, path_);
+    if (!moved) {
+        // The caller keeps these records elsewhere; they must not stay here too.
+        platform::TruncateFile(pending, pendingBytes_, durable_);
+        return false;
+    }
+    if (durable_) platform::SyncDirectoryOf(path_);
+    named_ = true;
+    return true;
+}
+
+void ResponseFile::Discard() {
+    if (!named_) platform::RemoveFile(PendingPath(path_));
+}
+
+ResponseWriter::ResponseWriter(ResponseFile& file, const AgentLog& log, Journal* journal)
+    : file_(file), log_(log), journal_(journal) {}
 
 void ResponseWriter::WriteResponse(const std::vector<std::string>& fields) {
-    const bool written = platform::WriteFileBytes(path_, FormatRecord(lineNumber_(), fields), !started_, durable_);
-    if (written) {
-        started_ = true;
-    } else if (!failureLogged_) {
-        // The line has been executed all the same; say once per command file
-        // that its answer is missing.
-        log_.WriteLog(FillPattern(texts::kResponseNotWritten, {path_}));
-        failureLogged_ = true;
+    const std::string record = FormatRecord(line_, fields);
+    // Once one record missed the file, the later ones follow it, in order.
+    if (!failed_ && file_.Append(record)) {
+        written_ = true;
+        return;
     }
+    if (!failed_) log_.WriteLog(FillPattern(texts::kResponseNotWritten, {file_.Path()}));
+    failed_ = true;
+    if (journal_ != nullptr) journal_->KeepRecord(record);
 }
 
 }  // namespace zentrada::engine

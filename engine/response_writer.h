@@ -3,14 +3,17 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands/command_context.h"
 #include "engine/agent_log.h"
 
 namespace zentrada::engine {
+
+class Journal;
 
 // "<base>.fpo" in simplified mode, else "<base>_<stamp>.fpo".
 std::string ResponseFileName(const std::string& baseName, const std::string& stamp, bool simpleMode);
@@ -19,26 +22,70 @@ std::string ResponseFileName(const std::string& baseName, const std::string& sta
 // later fields are written empty.
 std::string FormatRecord(std::int32_t lineNumber, const std::vector<std::string>& fields);
 
-class ResponseWriter final : public commands::ResponseSink {
-public:
-    // `lineNumber` gives the line in hand at the time of each record. When
-    // `durable`, each record is on disk before WriteResponse returns.
-    ResponseWriter(std::string path, const AgentLog& log, std::function<std::int32_t()> lineNumber,
-                   bool durable = false);
+// The whole records at the head of a response text: what a crash in the
+// middle of a record leaves of it is cut off.
+std::string_view WholeRecords(std::string_view response);
+// The records of a text, each with its line ending.
+std::vector<std::string_view> SplitRecords(std::string_view records);
+// A record's line number and first field.
+std::optional<std::int32_t> RecordLine(std::string_view record);
+std::string_view RecordStatus(std::string_view record);
 
-    // The first record empties the file, so records of two command files
-    // never mix; later records are appended. The file is closed after each.
-    void WriteResponse(const std::vector<std::string>& fields) override;
+// The response file of one command file. Its first records are written to a
+// pending file beside it, "<name>.tmp", which then takes the response's name
+// in one step: a crash never leaves an empty response file, nor the previous
+// answers of a reused name (simplified mode) half replaced.
+class ResponseFile {
+public:
+    // `named`: the records written so far are under the response's name;
+    // else `pendingBytes` of them are in the pending file.
+    ResponseFile(std::string path, bool reusedName, bool durable, bool named = false,
+                 std::uint64_t pendingBytes = 0);
+
+    static std::string PendingPath(const std::string& path) { return path + ".tmp"; }
+
+    enum class Readiness {
+        Ready,
+        NameTaken,   // a response of that name is there: the clock must show another second
+        Unwritable,  // the output directory does not take the file
+    };
+    // Before the command file is taken: the pending file is created.
+    Readiness Prepare();
+    // Appends whole records; false when they did not reach the file.
+    bool Append(std::string_view records);
+    // No record was written: the pending file goes.
+    void Discard();
 
     const std::string& Path() const { return path_; }
+    bool ReusedName() const { return reusedName_; }
 
 private:
     std::string path_;
-    const AgentLog& log_;
-    std::function<std::int32_t()> lineNumber_;
+    bool reusedName_;
     bool durable_;
-    bool started_ = false;
-    bool failureLogged_ = false;
+    bool named_;
+    std::uint64_t pendingBytes_;
+};
+
+// The records of the file in hand. A record the response file does not take
+// goes to the journal; from then on no further line may be sent.
+class ResponseWriter final : public commands::ResponseSink {
+public:
+    ResponseWriter(ResponseFile& file, const AgentLog& log, Journal* journal = nullptr);
+
+    // The line the next records answer.
+    void SetLine(std::int32_t line) { line_ = line; }
+    void WriteResponse(const std::vector<std::string>& fields) override;
+    bool Failed() const { return failed_; }
+    bool Written() const { return written_; }
+
+private:
+    ResponseFile& file_;
+    const AgentLog& log_;
+    Journal* journal_;
+    std::int32_t line_ = 0;
+    bool failed_ = false;
+    bool written_ = false;
 };
 
 }  // namespace zentrada::engine

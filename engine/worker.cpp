@@ -5,7 +5,7 @@
 
 #include "commands/catalogue.h"
 #include "engine/interrupted_file.h"
-#include "engine/response_writer.h"
+#include "engine/pass_rule.h"
 #include "platform/directory_watch.h"
 #include "resources/texts.h"
 
@@ -18,14 +18,13 @@ void CallSysLog(const driver::DriverBinding& binding, const char* path, std::int
 
 }  // namespace
 
-bool EndsExecutionPass(std::string_view name) { return name.substr(0, name.find(' ')) == "."; }
-
 Worker::Worker(SharedState& shared, const AgentEnvironment& environment)
     : shared_(shared),
       environment_(environment),
       log_(environment.logPath),
       intake_(shared, log_),
-      journal_(environment.journalPath, environment.durableRecords, log_) {}
+      journal_(environment.journalPath, environment.durableRecords, log_),
+      executed_(environment.undeletedFilesPath, shared, log_, environment.durableRecords) {}
 
 bool Worker::BindDriverLibrary() {
     engine_.driverLog.level = 0;
@@ -42,7 +41,9 @@ bool Worker::BindDriverLibrary() {
 
 std::optional<WorkerEnd> Worker::Start() {
     // Before anything is taken, so a file cut short is never run again.
-    RecoverInterruptedFile(environment_.journalPath, shared_, log_, environment_.durableRecords);
+    executed_.Load();
+    answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
+                                             environment_.durableRecords) == Recovery::Pending;
     if (!BindDriverLibrary()) {
         if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
         return WorkerEnd::DriverNotLoaded;
@@ -71,21 +72,51 @@ bool Worker::ClaimInputDirectory(const std::string& directory) {
     return false;
 }
 
+bool Worker::AnswersPending() {
+    if (answersPending_)
+        answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
+                                                 environment_.durableRecords, false) == Recovery::Pending;
+    return answersPending_;
+}
+
 bool Worker::RunCycle(bool pollDue) {
     const bool simpleMode = shared_.simpleMode.load();
     const std::string input = shared_.InputDirectory();
     // A directory another agent takes files from is left to it: both would
-    // run the same file.
+    // run the same file. No file is taken while answers wait for the output
+    // directory: the journal holds them.
     std::optional<TakenFile> file;
-    if (ClaimInputDirectory(input)) file = intake_.ScanInputDirectory(input, simpleMode);
-    if (!file) {
+    if (!AnswersPending() && ClaimInputDirectory(input)) file = intake_.ScanInputDirectory(input, simpleMode);
+    std::optional<ResponseFile> response;
+    if (file) {
+        // The output directory and the mode are taken once per file, so all
+        // records of one command file go to one response file.
+        response.emplace(platform::JoinPath(shared_.OutputDirectory(),
+                                            ResponseFileName(file->baseName, file->stamp, simpleMode)),
+                         simpleMode, environment_.durableRecords);
+    }
+    if (!file || !ResponseReady(*file, *response)) {
         if (pollDue) IdlePoll();
         return false;
     }
-    ProcessFile(*file, simpleMode);
-    journal_.Finished();
-    intake_.FinishCommandFile(*file, environment_.durableRecords);
+    ProcessFile(*file, *response);
     return true;
+}
+
+bool Worker::ResponseReady(const TakenFile& file, ResponseFile& response) {
+    switch (response.Prepare()) {
+        case ResponseFile::Readiness::Ready:
+            unwritableResponse_.clear();
+            return true;
+        case ResponseFile::Readiness::NameTaken:
+            return false;
+        case ResponseFile::Readiness::Unwritable:
+            if (unwritableResponse_ != response.Path())
+                log_.WriteLog(FillPattern(texts::kResponseCannotBeCreated, {file.name, response.Path()}));
+            unwritableResponse_ = response.Path();
+            return false;
+    }
+    return false;
 }
 
 void Worker::IdlePoll() {
@@ -114,62 +145,66 @@ void Worker::RestoreDriverLog() {
     }
 }
 
-void Worker::ProcessFile(const TakenFile& file, bool simpleMode) {
-    engine_.options = FileOptions{};
-    CommandFileReader reader(file.text);
-    // The output directory and the mode are taken once per file, so all
-    // records of one command file go to one response file.
-    const std::string responsePath =
-        platform::JoinPath(shared_.OutputDirectory(), ResponseFileName(file.baseName, file.stamp, simpleMode));
-    journal_.Begin({file.directory, file.name, responsePath, file.entry.size, file.entry.lastWriteNs, std::nullopt, false});
-    ResponseWriter responses(responsePath, log_, [&reader] { return reader.LineNumber(); },
-                             environment_.durableRecords);
+void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
+    JournalState begin;
+    begin.directory = file.directory;
+    begin.name = file.name;
+    begin.responsePath = response.Path();
+    begin.size = file.entry.size;
+    begin.lastWriteNs = file.entry.lastWriteNs;
+    if (response.ReusedName()) {
+        begin.simplified = true;
+        if (const auto previous = platform::FindFile(response.Path()))
+            begin.previousResponse = JournalState::Previous{previous->size, previous->lastWriteNs};
+    }
+    journal_.Begin(begin);
+    ResponseWriter responses(response, log_, &journal_);
+    const CommandFile commandFile = ReadCommandFile(file.text);
+    RunPasses(commandFile, responses);
+    if (responses.Failed()) {
+        // Cut short: the journal holds the answers, and puts the file right
+        // once the output directory takes them.
+        answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
+                                                 environment_.durableRecords) == Recovery::Pending;
+        return;
+    }
+    if (!responses.Written()) response.Discard();
+    journal_.Finished();
+    executed_.Finish(file.directory, file.entry);
+}
+
+void Worker::RunPasses(const CommandFile& file, ResponseWriter& responses) {
+    engine_.options = file.options;
     commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
-
-    reader.ReadOptions(engine_.options);
-    if (engine_.options.checkOnly) {
+    if (file.options.checkOnly) {
         context.checkOnly = true;
-        if (CheckingPassFails(reader, context)) return;
-        reader.ResetLineNumber();
-        reader.ReadOptions(engine_.options);
-        engine_.options.checkOnly = false;
+        bool rejected = false;
+        for (const FileLine& line : file.lines) {
+            if (line.kind != LineKind::Command) continue;
+            const std::int32_t checked = line.code == commands::kNotCatalogued
+                                             ? -1
+                                             : commands::DispatchCommand(line.code, line.command.params, context);
+            if (const auto record = CheckingRecord(line, checked)) {
+                responses.SetLine(line.number);
+                responses.WriteResponse(AgentRecordFields(*record));
+                rejected = true;
+            }
+        }
+        if (rejected) return;
         context.checkOnly = false;
+        engine_.options.checkOnly = false;
     }
-    ExecutionPass(reader, context);
-}
-
-bool Worker::CheckingPassFails(CommandFileReader& reader, commands::CommandContext& context) {
-    bool failed = false;
-    commands::CommandLine line;
-    while (reader.ReadNextCommandLine(line)) {
-        const std::int32_t code = commands::LookupCommandCode(line.name);
-        if (code == commands::kNotCatalogued) {
-            context.responses.WriteResponse({"3", texts::kUnknownCommand});
-            failed = true;
-        } else if (commands::DispatchCommand(code, line.params, context) == -1) {
-            context.responses.WriteResponse({"3", texts::kWrongParameterCount});
-            failed = true;
-        }
-    }
-    return failed;
-}
-
-void Worker::ExecutionPass(CommandFileReader& reader, commands::CommandContext& context) {
-    commands::CommandLine line;
-    while (reader.ReadNextCommandLine(line)) {
-        const std::int32_t code = commands::LookupCommandCode(line.name);
-        if (code != commands::kNotCatalogued) {
-            journal_.Sending(reader.LineNumber());
-            const std::int32_t result = commands::DispatchCommand(code, line.params, context);
-            if (result == 0) continue;
-            // -1 is both a wrong count and a driver status; the line gets the
-            // count record after any record of the handler.
-            if (result == -1) context.responses.WriteResponse({"3", texts::kWrongParameterCount});
-        } else {
-            if (EndsExecutionPass(line.name)) return;
-            context.responses.WriteResponse({"3", texts::kUnknownCommand});
-        }
-        if (engine_.options.stopOnError) return;
+    ExecutionPass pass(file, [&responses](const FileLine& line, AgentRecord record) {
+        responses.SetLine(line.number);
+        responses.WriteResponse(AgentRecordFields(record));
+    });
+    while (const FileLine* line = pass.Next()) {
+        // A record that missed its file ends the sending: the printer's
+        // answers must never outrun what the disk holds of them.
+        if (responses.Failed()) return;
+        responses.SetLine(line->number);
+        journal_.Sending(line->number);
+        pass.Sent(commands::DispatchCommand(line->code, line->command.params, context));
     }
 }
 

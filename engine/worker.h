@@ -11,16 +11,14 @@
 #include "driver/binding.h"
 #include "engine/agent_engine.h"
 #include "engine/agent_log.h"
+#include "engine/executed_files.h"
 #include "engine/intake.h"
 #include "engine/journal.h"
 #include "engine/reader.h"
+#include "engine/response_writer.h"
 #include "platform/directory_claim.h"
 
 namespace zentrada::engine {
-
-// Whether the execution pass ends at a line of this uncatalogued name: one
-// that, cut at its first blank, is "." (". fim"). No record is written.
-bool EndsExecutionPass(std::string_view name);
 
 // The state of one run of the worker thread.
 struct AgentEngine {
@@ -49,19 +47,25 @@ public:
 private:
     bool BindDriverLibrary();
     bool ClaimInputDirectory(const std::string& directory);
+    // Whether the response of a ready file can be written now.
+    bool ResponseReady(const TakenFile& file, ResponseFile& response);
     void IdlePoll();
     void RestoreDriverLog();
-    void ProcessFile(const TakenFile& file, bool simpleMode);
-    bool CheckingPassFails(CommandFileReader& reader, commands::CommandContext& context);
-    void ExecutionPass(CommandFileReader& reader, commands::CommandContext& context);
+    void ProcessFile(const TakenFile& file, ResponseFile& response);
+    void RunPasses(const CommandFile& file, ResponseWriter& responses);
+    // Answers kept in the journal while the output directory refused them.
+    bool AnswersPending();
 
     SharedState& shared_;
     const AgentEnvironment& environment_;
     AgentLog log_;
     Intake intake_;
     Journal journal_;
+    ExecutedFiles executed_;
     platform::DirectoryClaim claim_;
-    std::string refusedDirectory_;  // held by another agent, logged once
+    std::string refusedDirectory_;   // held by another agent, logged once
+    std::string unwritableResponse_; // could not be created, logged once
+    bool answersPending_ = false;
     AgentEngine engine_;
 };
 

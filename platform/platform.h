@@ -41,7 +41,7 @@ struct FileEntry {
     std::uint64_t size = 0;
 };
 
-// --- files (files.cpp) ---
+// --- files (files.cpp; every one goes through file_system.h) ---
 // Regular files of a directory; empty when it cannot be listed.
 std::vector<FileEntry> ListFiles(const std::string& directory);
 // The whole content of a file, or nothing when it cannot be read.
@@ -56,6 +56,12 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes, bool trunca
 // Puts on disk the directory entries of the directory holding `path`: a
 // removal or a move is then not undone by a power cut.
 bool SyncDirectoryOf(const std::string& path);
+
+// Cuts a file to `size` bytes (never lengthens it): on disk on return when
+// `durable`.
+bool TruncateFile(const std::string& path, std::uint64_t size, bool durable);
+
+class FileSystem;
 
 // A file kept open for appending, for records written many times a second.
 class AppendFile {
@@ -73,12 +79,18 @@ public:
     bool IsOpen() const { return handle_ != -1; }
 
 private:
-    std::intptr_t handle_ = -1;  // the OS's file descriptor or handle
+    FileSystem* owner_ = nullptr;  // the file system that opened it
+    std::intptr_t handle_ = -1;    // its descriptor or handle
 };
 // Moves a file within its file system; never replaces an existing file.
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
+// Moves a file over `to` in one step, written through: `to` is then either
+// the old file or the new one, never missing, even after a power cut.
+bool ReplaceFile(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);
+// The listing entry of one file, if it is there.
+std::optional<FileEntry> FindFile(const std::string& path);
 // The path of `name` inside `directory`, with the OS's separator.
 std::string JoinPath(const std::string& directory, const std::string& name);
 
@@ -109,7 +121,10 @@ enum class OutputStream { Output, Error };
 void WriteTerminalText(OutputStream stream, std::string_view text);
 
 // --- time (time.cpp) ---
+// The clock of the file system in use (file_system.h).
 LocalTime Now();
+// The OS's clock, whatever file system is in use.
+LocalTime SystemNow();
 
 // --- shared libraries (library.cpp) ---
 // Loads a shared library; nullptr when it cannot be loaded. Never unloaded.

@@ -51,6 +51,17 @@ inline constexpr char kInputDirectoryInUse[] =
     "A pasta de entrada (%s) est\xE1 em uso por outro Zentrada. Nenhum arquivo ser\xE1 tomado dela enquanto isso.";
 // Response file that could not be written: its path.
 inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de resposta (%s).";
+// A ready command file waits while its response file cannot be created:
+// the command file's name, the response's path.
+inline constexpr char kResponseCannotBeCreated[] =
+    "Arquivo (%s) aguardando: não foi possível criar o arquivo de resposta (%s). Verifique a pasta de saí" "da.";
+// Answers kept in the journal until the output directory takes them: the
+// command file's name, the response's path.
+inline constexpr char kAnswersKept[] =
+    "Respostas do arquivo (%s) guardadas até que o arquivo de resposta (%s) possa ser gravado. Nenhum arquivo "
+    "será executado enquanto isso.";
+// The kept answers reached the response file: its path.
+inline constexpr char kAnswersWritten[] = "Respostas guardadas gravadas no arquivo de resposta (%s).";
 
 // Messages to the user.
 inline constexpr char kErrorTitle[] = "Erro!";

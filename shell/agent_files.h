@@ -13,4 +13,10 @@ inline std::string JournalFileName(const std::string& programBaseName) {
     return programBaseName + "_em_execucao.txt";
 }
 
+// Executed command files that could not be deleted (see
+// engine/executed_files.h), one list per program like the journal.
+inline std::string UndeletedFilesName(const std::string& programBaseName) {
+    return programBaseName + "_nao_apagados.txt";
+}
+
 }  // namespace zentrada::shell

@@ -25,6 +25,7 @@ protected:
         SetEnvironment("TORVA_SCRIPT", root / "script.txt");
         environment.logPath = root / "Zentrada_log.txt";
         environment.journalPath = root / "Zentrada_em_execucao.txt";
+        environment.undeletedFilesPath = root / "Zentrada_nao_apagados.txt";
         environment.driverLibrary = PrinterLibrary();
         environment.readDriverLogSetting = [this] { return driverLogSetting; };
         environment.showError = [this](std::string_view title, std::string_view text) {

@@ -6,70 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 #include "platform/posix/time_convert.h"
 
 namespace zentrada::platform {
-
-std::vector<FileEntry> ListFiles(const std::string& directory) {
-    std::vector<FileEntry> files;
-    DIR* dir = opendir(directory.c_str());
-    if (dir == nullptr) return files;
-    while (const dirent* item = readdir(dir)) {
-        struct stat info {};
-        const std::string name = item->d_name;
-        // Looked up from the open directory: no path walk per entry.
-        if (fstatat(dirfd(dir), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
-        FileEntry entry;
-        entry.name = name;
-        entry.lastWriteNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-        entry.lastWrite = ToLocalTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
-        entry.size = static_cast<std::uint64_t>(info.st_size);
-        files.push_back(std::move(entry));
-    }
-    closedir(dir);
-    return files;
-}
-
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string content;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        content.append(chunk, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return content;
-}
-
-std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t count) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string content(count, '\0');
-    std::size_t got = 0;
-    while (got < count) {
-        const ssize_t n = pread(fd, content.data() + got, count - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    close(fd);
-    content.resize(got);
-    return content;
-}
-
 namespace {
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -89,66 +29,144 @@ bool SyncFile(int fd) {
     return true;
 }
 
+class PosixFileSystem final : public FileSystem {
+public:
+    std::vector<FileEntry> ListFiles(const std::string& directory) override {
+        std::vector<FileEntry> files;
+        DIR* dir = opendir(directory.c_str());
+        if (dir == nullptr) return files;
+        while (const dirent* item = readdir(dir)) {
+            struct stat info {};
+            const std::string name = item->d_name;
+            // Looked up from the open directory: no path walk per entry.
+            if (fstatat(dirfd(dir), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
+            FileEntry entry;
+            entry.name = name;
+            entry.lastWriteNs =
+                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+            entry.lastWrite = ToLocalTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+            entry.size = static_cast<std::uint64_t>(info.st_size);
+            files.push_back(std::move(entry));
+        }
+        closedir(dir);
+        return files;
+    }
+
+    std::optional<std::string> ReadFileBytes(const std::string& path) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        std::string content;
+        char chunk[65536];
+        for (;;) {
+            const ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                close(fd);
+                return std::nullopt;
+            }
+            if (n == 0) break;
+            content.append(chunk, static_cast<std::size_t>(n));
+        }
+        close(fd);
+        return content;
+    }
+
+    std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset,
+                                             std::size_t count) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        std::string content(count, '\0');
+        std::size_t got = 0;
+        while (got < count) {
+            const ssize_t n = pread(fd, content.data() + got, count - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                close(fd);
+                return std::nullopt;
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        close(fd);
+        content.resize(got);
+        return content;
+    }
+
+    bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate, bool durable) override {
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
+        const int fd = open(path.c_str(), flags, 0666);
+        if (fd < 0) return false;
+        bool ok = WriteAll(fd, bytes);
+        if (durable) ok = SyncFile(fd) && ok;
+        ok = close(fd) == 0 && ok;
+        // A file just created is found after a power cut only when its
+        // directory's entries are on disk too.
+        if (durable && truncate) ok = SyncDirectoryOf(path) && ok;
+        return ok;
+    }
+
+    bool SyncDirectoryOf(const std::string& path) override {
+        const auto slash = path.rfind('/');
+        const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool ok = SyncFile(fd);
+        close(fd);
+        return ok;
+    }
+
+    bool TruncateFile(const std::string& path, std::uint64_t size, bool durable) override {
+        const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        struct stat info {};
+        bool ok = fstat(fd, &info) == 0;
+        if (ok && static_cast<std::uint64_t>(info.st_size) > size) ok = ftruncate(fd, static_cast<off_t>(size)) == 0;
+        if (ok && durable) ok = SyncFile(fd);
+        return close(fd) == 0 && ok;
+    }
+
+    bool MoveFileNoReplace(const std::string& from, const std::string& to) override {
+        // A hard link fails when the target exists, so no file is ever replaced.
+        if (link(from.c_str(), to.c_str()) != 0) return false;
+        if (unlink(from.c_str()) != 0) {
+            unlink(to.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    bool ReplaceFile(const std::string& from, const std::string& to) override {
+        return rename(from.c_str(), to.c_str()) == 0;
+    }
+
+    bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
+
+    bool FileExists(const std::string& path) override {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0;
+    }
+
+    std::intptr_t OpenAppend(const std::string& path) override {
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+        return fd < 0 ? -1 : fd;
+    }
+
+    bool Append(std::intptr_t handle, std::string_view bytes, bool durable) override {
+        const int fd = static_cast<int>(handle);
+        const bool ok = WriteAll(fd, bytes);
+        return (!durable || SyncFile(fd)) && ok;
+    }
+
+    void CloseAppend(std::intptr_t handle) override { close(static_cast<int>(handle)); }
+
+    LocalTime Now() override { return SystemNow(); }
+};
+
 }  // namespace
 
-bool WriteFileBytes(const std::string& path, std::string_view bytes, bool truncate, bool durable) {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
-    const int fd = open(path.c_str(), flags, 0666);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    if (durable) ok = SyncFile(fd) && ok;
-    ok = close(fd) == 0 && ok;
-    // A file just created is found after a power cut only when its
-    // directory's entries are on disk too.
-    if (durable && truncate) ok = SyncDirectoryOf(path) && ok;
-    return ok;
-}
-
-bool SyncDirectoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = SyncFile(fd);
-    close(fd);
-    return ok;
-}
-
-bool AppendFile::Open(const std::string& path) {
-    Close();
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    handle_ = fd;
-    return true;
-}
-
-bool AppendFile::Append(std::string_view bytes, bool durable) {
-    if (!IsOpen()) return false;
-    const int fd = static_cast<int>(handle_);
-    const bool ok = WriteAll(fd, bytes);
-    return (!durable || SyncFile(fd)) && ok;
-}
-
-void AppendFile::Close() {
-    if (IsOpen()) close(static_cast<int>(handle_));
-    handle_ = -1;
-}
-
-bool MoveFileNoReplace(const std::string& from, const std::string& to) {
-    // A hard link fails when the target exists, so no file is ever replaced.
-    if (link(from.c_str(), to.c_str()) != 0) return false;
-    if (unlink(from.c_str()) != 0) {
-        unlink(to.c_str());
-        return false;
-    }
-    return true;
-}
-
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
-
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
+FileSystem& OsFileSystem() {
+    static PosixFileSystem fs;
+    return fs;
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {

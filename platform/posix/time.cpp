@@ -14,7 +14,7 @@ LocalTime ToLocalTime(std::time_t seconds, long nanoseconds) {
                      parts.tm_min,         parts.tm_sec,     static_cast<int>(nanoseconds / 1'000'000)};
 }
 
-LocalTime Now() {
+LocalTime SystemNow() {
     struct timespec now {};
     clock_gettime(CLOCK_REALTIME, &now);
     return ToLocalTime(now.tv_sec, now.tv_nsec);

@@ -14,7 +14,7 @@ LocalTime FileTimeToLocal(const FILETIME& utc) {
     return FromSystemTime(parts);
 }
 
-LocalTime Now() {
+LocalTime SystemNow() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return FromSystemTime(now);

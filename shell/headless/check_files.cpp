@@ -15,6 +15,7 @@
 #include "engine/record_bytes.h"
 #include "engine/response_writer.h"
 #include "engine/text_file.h"
+#include "engine/pass_rule.h"
 #include "engine/worker.h"
 #include "platform/platform.h"
 #include "resources/texts.h"

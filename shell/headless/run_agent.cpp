@@ -59,6 +59,8 @@ int RunAgent(const HostOptions& options) {
     environment.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
     environment.journalPath =
         platform::JoinPath(platform::ExecutableDirectory(), JournalFileName(platform::ExecutableBaseName()));
+    environment.undeletedFilesPath =
+        platform::JoinPath(platform::ExecutableDirectory(), UndeletedFilesName(platform::ExecutableBaseName()));
     environment.driverLibrary = options.driverLibrary.value_or(platform::DefaultDriverLibrary());
     environment.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment.showError = platform::ShowFatalError;

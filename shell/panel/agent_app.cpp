@@ -31,6 +31,8 @@ CAgentApp::CAgentApp() : worker_(shared_, environment_, [this](engine::WorkerEnd
     environment_.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
     environment_.journalPath =
         platform::JoinPath(platform::ExecutableDirectory(), JournalFileName(platform::ExecutableBaseName()));
+    environment_.undeletedFilesPath =
+        platform::JoinPath(platform::ExecutableDirectory(), UndeletedFilesName(platform::ExecutableBaseName()));
     environment_.driverLibrary = platform::DefaultDriverLibrary();
     environment_.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment_.showError = ShowWorkerError;

@@ -1,0 +1,71 @@
+#include "engine/pass_rule.h"
+
+#include <utility>
+
+#include "commands/catalogue.h"
+#include "resources/texts.h"
+
+namespace zentrada::engine {
+
+std::vector<std::string> AgentRecordFields(AgentRecord record) {
+    return {"3", record == AgentRecord::UnknownCommand ? texts::kUnknownCommand : texts::kWrongParameterCount};
+}
+
+bool EndsExecutionPass(std::string_view name) { return name.substr(0, name.find(' ')) == "."; }
+
+std::optional<AgentRecord> CheckingRecord(const FileLine& line, std::int32_t checked) {
+    if (line.code == commands::kNotCatalogued) return AgentRecord::UnknownCommand;
+    if (checked == -1) return AgentRecord::WrongParameterCount;
+    return std::nullopt;
+}
+
+ExecutionPass::ExecutionPass(const CommandFile& file, Answer answer) : file_(file), answer_(std::move(answer)) {}
+
+const FileLine* ExecutionPass::Next() {
+    current_ = nullptr;
+    while (!ended_ && next_ < file_.lines.size()) {
+        const FileLine& line = file_.lines[next_++];
+        if (line.kind != LineKind::Command || line.code == commands::kEndMarkerCode) continue;
+        if (line.code != commands::kNotCatalogued) {
+            current_ = &line;
+            return current_;
+        }
+        if (EndsExecutionPass(line.command.name)) {
+            ended_ = true;
+            endLine_ = line.number;
+            break;
+        }
+        if (answer_) answer_(line, AgentRecord::UnknownCommand);
+        Fail(line);
+    }
+    ended_ = true;
+    return nullptr;
+}
+
+void ExecutionPass::Sent(std::int32_t result) {
+    if (current_ == nullptr || result == 0) return;
+    if (result == -1 && answer_) answer_(*current_, AgentRecord::WrongParameterCount);
+    Fail(*current_);
+}
+
+void ExecutionPass::Fail(const FileLine& line) {
+    if (!file_.options.stopOnError) return;
+    ended_ = true;
+    endLine_ = line.number;
+}
+
+bool ExecutionPass::ResumeAt(std::int32_t number) {
+    Answer answer = std::exchange(answer_, nullptr);
+    bool found = false;
+    while (const FileLine* line = Next()) {
+        if (line->number >= number) {
+            found = line->number == number;
+            break;
+        }
+        Sent(0);
+    }
+    answer_ = std::move(answer);
+    return found;
+}
+
+}  // namespace zentrada::engine
