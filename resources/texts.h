@@ -54,12 +54,12 @@ inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de respo
 // A ready command file waits while its response file cannot be created:
 // the command file's name, the response's path.
 inline constexpr char kResponseCannotBeCreated[] =
-    "Arquivo (%s) aguardando: não foi possível criar o arquivo de resposta (%s). Verifique a pasta de saí" "da.";
+    "Arquivo (%s) aguardando: n\xE3o foi poss\xEDvel criar o arquivo de resposta (%s). Verifique a pasta de sa\xED" "da.";
 // Answers kept in the journal until the output directory takes them: the
 // command file's name, the response's path.
 inline constexpr char kAnswersKept[] =
-    "Respostas do arquivo (%s) guardadas até que o arquivo de resposta (%s) possa ser gravado. Nenhum arquivo "
-    "será executado enquanto isso.";
+    "Respostas do arquivo (%s) guardadas at\xE9 que o arquivo de resposta (%s) possa ser gravado. Nenhum arquivo "
+    "ser\xE1 executado enquanto isso.";
 // The kept answers reached the response file: its path.
 inline constexpr char kAnswersWritten[] = "Respostas guardadas gravadas no arquivo de resposta (%s).";
 

@@ -69,6 +69,13 @@ protected:
     // Drops a command file (lines joined with CR LF) and runs one cycle.
     void Drop(const std::string& name, const std::vector<std::string>& lines) { WriteBytes(in() / name, CrLf(lines)); }
     bool Cycle() { return worker->RunCycle(); }
+    // A file whose response name is taken waits for the clock's next second.
+    bool CycleUntilTaken() {
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (std::chrono::steady_clock::now() < give_up)
+            if (Cycle()) return true;
+        return false;
+    }
 
     // The bytes of the single response file whose name starts with `prefix`.
     std::string Response(const std::string& prefix) const {

@@ -37,8 +37,12 @@ protected:
     void WriteJournal(const std::string& entries, bool changedSince) {
         const auto listed = platform::ListFiles(in().string());
         ASSERT_EQ(1u, listed.size());
-        engine::JournalState state{in().string(), listed[0].name, responsePath().string(), listed[0].size,
-                                   listed[0].lastWriteNs + (changedSince ? 1 : 0), std::nullopt, false};
+        engine::JournalState state;
+        state.directory = in().string();
+        state.name = listed[0].name;
+        state.responsePath = responsePath().string();
+        state.size = listed[0].size;
+        state.lastWriteNs = listed[0].lastWriteNs + (changedSince ? 1 : 0);
         WriteBytes(environment.journalPath, engine::JournalHeader(state) + entries);
     }
     fs::path responsePath() const { return out() / "VENDA_20261208_031500.fpo"; }
@@ -60,6 +64,15 @@ TEST_F(InterruptedFileTest, TheNextStartMarksTheLineInFlightAndNeverRunsTheFileA
          nullptr},
         {"rewritten by the point of sale since", "linha 2\nlinha 3\n", Record(2), Record(2) + mark3, Fate::Stays,
           "n\xE3o est\xE1 mais na pasta de entrada", true},
+        {"a failed line answered ended the pass: nothing else would run", "linha 2\nlinha 3\n",
+         Record(2) + Record(3, "9"), Record(2) + Record(3, "9"), Fate::Deleted, nullptr},
+        {"a record cut short by the crash is cut off", "linha 2\nlinha 3\n", Record(2) + "Line 3: 0",
+         Record(2) + mark3, Fate::Moved, nullptr},
+        {"-1 answered: its count record is written", "linha 2\n", Record(2, "-1"),
+         Record(2, "-1") + engine::FormatRecord(2, {"3", texts::kWrongParameterCount}), Fate::Deleted, nullptr},
+        {"records the output directory refused are written from the journal", "linha 2\n" +
+         engine::KeptRecordEntry(Record(2)) + "linha 3\n", "", Record(2) + mark3, Fate::Moved,
+         "Respostas guardadas gravadas"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -86,12 +99,13 @@ TEST_F(InterruptedFileTest, TheNextStartMarksTheLineInFlightAndNeverRunsTheFileA
 }
 
 TEST_F(InterruptedFileTest, AFileCutShortBeforeItsFirstCallRunsOnceFromTheStart) {
-    // Killed during the checking pass: its records were only checks.
+    // Killed during the checking pass: its records were only checks, and go.
     Drop("VENDA.FPI", {"/PRE", "TORVA_Fiscal_Imprimir_MensagemEX|um|", "."});
     WriteJournal("", false);
     WriteBytes(responsePath(), Record(2));
     StartWorker();
     EXPECT_TRUE(fs::exists(in() / "VENDA.FPI"));
+    EXPECT_FALSE(fs::exists(responsePath()));
     EXPECT_TRUE(Cycle());
     EXPECT_EQ(1u, Trace().size());
     EXPECT_EQ(0u, FilesLike(in(), "VENDA_", ".interrompido").size());

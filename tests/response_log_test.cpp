@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/agent_log.h"
+#include "engine/journal.h"
 #include "engine/response_writer.h"
 #include "resources/texts.h"
 #include "test_files.h"
@@ -10,6 +11,8 @@ namespace {
 
 using testing::ReadBytes;
 using testing::TempDir;
+using testing::WriteBytes;
+namespace fs = testing::fs;
 
 TEST(RecordTest, FieldsEachClosedByABarAndTheRecordByCrCrLf) {
     EXPECT_EQ(FormatRecord(4, {"0", "12345", "ABC"}), "Line 4: 0|12345|ABC|\r\r\n");
@@ -38,27 +41,58 @@ TEST(ResponseFileNameTest, StampedUnlessSimplified) {
     EXPECT_EQ(ResponseFileName("COMANDO", "20261206_052233", true), "COMANDO.fpo");
 }
 
-TEST(ResponseWriterTest, FirstRecordEmptiesTheFileWhateverItsLine) {
+TEST(ResponseFileTest, TheNameAppearsOnlyWithTheFirstRecordInIt) {
     TempDir dir;
     const AgentLog log(dir / "log.txt");
-    testing::WriteBytes(dir / "R.fpo", "Line 1: 0|stale|\r\r\n");
-    int line = 3;
-    ResponseWriter writer(dir / "R.fpo", log, [&] { return line; });
+    const std::string reused = dir / "R.fpo";
+    // A reused name keeps the previous answers whole until the first record
+    // replaces them in one step.
+    WriteBytes(reused, "Line 1: 0|stale|\r\r\n");
+    ResponseFile file(reused, true, false);
+    ASSERT_EQ(ResponseFile::Readiness::Ready, file.Prepare());
+    EXPECT_EQ("Line 1: 0|stale|\r\r\n", ReadBytes(reused));
+    ResponseWriter writer(file, log);
+    writer.SetLine(3);
     writer.WriteResponse({"0"});
-    line = 5;
+    writer.SetLine(5);
     writer.WriteResponse({"7"});
-    EXPECT_EQ(ReadBytes(dir / "R.fpo"), "Line 3: 0|\r\r\nLine 5: 7|\r\r\n");
+    EXPECT_EQ("Line 3: 0|\r\r\nLine 5: 7|\r\r\n", ReadBytes(reused));
+    EXPECT_FALSE(fs::exists(ResponseFile::PendingPath(reused)));
+
+    // A stamped name already there belongs to another file: never emptied.
+    EXPECT_EQ(ResponseFile::Readiness::NameTaken, ResponseFile(reused, false, false).Prepare());
+    // A file without records leaves nothing behind.
+    ResponseFile none(dir / "S.fpo", false, false);
+    ASSERT_EQ(ResponseFile::Readiness::Ready, none.Prepare());
+    none.Discard();
+    EXPECT_FALSE(fs::exists(dir / "S.fpo.tmp"));
+    EXPECT_FALSE(fs::exists(dir / "S.fpo"));
 }
 
-TEST(ResponseWriterTest, UnwritableResponseIsLoggedOncePerFile) {
+TEST(ResponseWriterTest, RecordsTheOutputDirectoryRefusesGoToTheJournalInOrder) {
     TempDir dir;
     const AgentLog log(dir / "log.txt");
-    ResponseWriter writer(dir / "missing/R.fpo", log, [] { return 1; });
+    fs::create_directories(dir / "out");
+    EXPECT_EQ(ResponseFile::Readiness::Unwritable, ResponseFile(dir / "missing/R.fpo", false, false).Prepare());
+
+    ResponseFile file(dir / "out/R.fpo", false, false);
+    ASSERT_EQ(ResponseFile::Readiness::Ready, file.Prepare());
+    Journal journal(dir / "journal.txt", false, log);
+    journal.Begin(JournalState{});
+    ResponseWriter writer(file, log, &journal);
+    writer.SetLine(1);
     writer.WriteResponse({"0"});
-    writer.WriteResponse({"0"});
+    fs::remove_all(dir / "out");
+    writer.SetLine(2);
+    writer.WriteResponse({"-1"});
+    writer.WriteResponse({"3", "x"});
+    EXPECT_TRUE(writer.Failed());
+    const auto state = ParseJournal(ReadBytes(dir / "journal.txt"));
+    ASSERT_TRUE(state.has_value());
+    EXPECT_EQ("Line 2: -1|\r\r\nLine 2: 3|x|\r\r\n", state->keptRecords);
     const std::string text = ReadBytes(dir / "log.txt");
     EXPECT_NE(text.find("Erro ao gravar o arquivo de resposta ("), std::string::npos);
-    EXPECT_EQ(text.find("\r\r\n"), text.size() - 3);
+    EXPECT_EQ(text.find("\r\r\n"), text.size() - 3) << "logged once";
 }
 
 TEST(LogTest, TimeIsMonthDayYearAndClock) {

@@ -214,22 +214,36 @@ TEST_F(WorkerTest, AnExecutedFileThatCannotBeDeletedIsNeverRunAgainWhileUnchange
     held.Release();
     EXPECT_EQ(Trace().size() - 4, 1u);  // one sale, then two idle polls (2 calls each)
     EXPECT_NE(Log().find(" - Arquivo (VENDA.FPI) executado e n\xE3o apagado."), std::string::npos);
-    // A new file under the same name is a new command file.
+    // A new file under the same name is a new command file, taken once the
+    // clock shows another second: the first one's answers stay whole.
+    const std::string first = Response("VENDA_");
     Drop("VENDA.FPI", {kOpen, "."});
     AgeFile(in() / "VENDA.FPI", -1min);
-    EXPECT_TRUE(Cycle());
+    EXPECT_TRUE(CycleUntilTaken());
     EXPECT_FALSE(fs::exists(in() / "VENDA.FPI"));
+    EXPECT_EQ(2u, FilesLike(out(), "VENDA_", ".fpo").size());
+    for (const auto& name : FilesLike(out(), "VENDA_", ".fpo")) EXPECT_EQ(first, ReadBytes(out() / name));
 }
 
-TEST_F(WorkerTest, MissingDirectoriesLoseNothingButTheAnswer) {
+TEST_F(WorkerTest, AFileWaitsWhileItsAnswerCannotBeWritten) {
     StartWorker();
     shared.SetDirectories((in() / "nowhere").string(), (out() / "nowhere").string());
     EXPECT_FALSE(Cycle());
-    shared.SetDirectories(in().string(), (out() / "nowhere").string());
+    shared.SetDirectories(in().string(), (out() / "later").string());
     Drop("VENDA.FPI", {kCancelLast, "."});
+    EXPECT_FALSE(Cycle());
+    EXPECT_FALSE(Cycle());
+    EXPECT_TRUE(fs::exists(in() / "VENDA.FPI"));
+    const std::string log = Log();
+    const auto waiting = log.find(" - Arquivo (VENDA.FPI) aguardando: n\xE3o foi poss\xEDvel criar o arquivo de resposta (");
+    EXPECT_NE(waiting, std::string::npos) << log;
+    EXPECT_EQ(log.find("aguardando", waiting + 40), std::string::npos) << "logged once";
+    for (const std::string& call : Trace()) EXPECT_EQ(call.find("Cancelar"), std::string::npos) << call;
+
+    fs::create_directories(out() / "later");
     EXPECT_TRUE(Cycle());
     EXPECT_FALSE(fs::exists(in() / "VENDA.FPI"));
-    EXPECT_NE(Log().find("Erro ao gravar o arquivo de resposta ("), std::string::npos);
+    EXPECT_EQ(FilesLike(out() / "later", "VENDA_", ".fpo").size(), 1u);
 }
 
 TEST_F(WorkerTest, BadInputNeverBreaksTheWorker) {
