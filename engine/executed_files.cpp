@@ -75,7 +75,7 @@ void ExecutedFiles::Load() {
     if (kept == *text) return;
     // Rewritten whole in one step: a crash leaves the old list or the new.
     const std::string fresh = path_ + ".tmp";
-    if (platform::WriteFileBytes(fresh, kept, true, durable_) && platform::ReplaceFile(fresh, path_) && durable_)
+    if (platform::WriteFileBytes(fresh, kept, true, durable_) && platform::MoveFileReplacing(fresh, path_) && durable_)
         platform::SyncDirectoryOf(path_);
 }
 

@@ -1,5 +1,7 @@
 #include "engine/interrupted_file.h"
 
+#include <algorithm>
+
 #include "commands/conversions.h"
 #include "engine/intake.h"
 #include "engine/journal.h"
@@ -83,6 +85,17 @@ Ending EndingOf(const JournalState& state, const std::optional<std::string>& tex
     return ending;
 }
 
+// The kept records an earlier start cut short did not write yet. No record
+// comes twice in one file's answers (a line's records differ from each
+// other), so those already in the file are the ones written.
+std::string NotYetWritten(std::string_view kept, std::string_view written) {
+    const std::vector<std::string_view> there = SplitRecords(written);
+    std::string missing;
+    for (std::string_view record : SplitRecords(kept))
+        if (std::find(there.begin(), there.end(), record) == there.end()) missing += record;
+    return missing;
+}
+
 void MoveAside(const JournalState& state, const platform::FileEntry& entry, ExecutedFiles& executed,
                const AgentLog& log, bool durable) {
     const std::string path = platform::JoinPath(state.directory, entry.name);
@@ -126,10 +139,11 @@ Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& e
     } else {
         const auto text =
             entry ? platform::ReadFileBytes(platform::JoinPath(state->directory, entry->name)) : std::nullopt;
-        const Ending ending = EndingOf(*state, text, written.records + state->keptRecords);
+        const std::string kept = NotYetWritten(state->keptRecords, written.records);
+        const Ending ending = EndingOf(*state, text, written.records + kept);
         ResponseFile response(state->responsePath, state->simplified, durable, written.named,
                               written.records.size());
-        if (!response.Append(state->keptRecords + ending.records)) {
+        if (!response.Append(kept + ending.records)) {
             if (announce) log.WriteLog(FillPattern(texts::kAnswersKept, {state->name, state->responsePath}));
             return Recovery::Pending;
         }

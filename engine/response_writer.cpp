@@ -61,20 +61,20 @@ std::string_view RecordStatus(std::string_view record) {
 ResponseFile::ResponseFile(std::string path, bool reusedName, bool durable, bool named, std::uint64_t pendingBytes)
     : path_(std::move(path)), reusedName_(reusedName), durable_(durable), named_(named), pendingBytes_(pendingBytes) {}
 
-ResponseFile::Readiness ResponseFile::Prepare() {
-    // Two command files of one name taken within one second would share
-    // this name; the later waits rather than empty the earlier's answers.
-    if (!reusedName_ && platform::FileExists(path_)) return Readiness::NameTaken;
+bool ResponseFile::NameFree() const { return reusedName_ || !platform::FileExists(path_); }
+
+bool ResponseFile::CreatePending() {
     pendingBytes_ = 0;
-    return platform::WriteFileBytes(PendingPath(path_), "", true) ? Readiness::Ready : Readiness::Unwritable;
+    return platform::WriteFileBytes(PendingPath(path_), "", true);
 }
 
 bool ResponseFile::Append(std::string_view records) {
-    if (records.empty()) return true;
+    // Records left in the pending file take the name even with none to add.
+    if (records.empty() && (named_ || pendingBytes_ == 0)) return true;
     if (named_) return platform::WriteFileBytes(path_, records, false, durable_);
     const std::string pending = PendingPath(path_);
     if (!platform::WriteFileBytes(pending, records, false, durable_)) return false;
-    const bool moved = reusedName_ ? platform::ReplaceFile(pending, path_) : platform::MoveFileNoReplace(pending, path_);
+    const bool moved = reusedName_ ? platform::MoveFileReplacing(pending, path_) : platform::MoveFileNoReplace(pending, path_);
     if (!moved) {
         // The caller keeps these records elsewhere; they must not stay here too.
         platform::TruncateFile(pending, pendingBytes_, durable_);
@@ -82,6 +82,7 @@ bool ResponseFile::Append(std::string_view records) {
     }
     if (durable_) platform::SyncDirectoryOf(path_);
     named_ = true;
+    pendingBytes_ = 0;
     return true;
 }
 

@@ -44,13 +44,13 @@ public:
 
     static std::string PendingPath(const std::string& path) { return path + ".tmp"; }
 
-    enum class Readiness {
-        Ready,
-        NameTaken,   // a response of that name is there: the clock must show another second
-        Unwritable,  // the output directory does not take the file
-    };
-    // Before the command file is taken: the pending file is created.
-    Readiness Prepare();
+    // Whether no response of that name is there. Two command files of one
+    // name taken within one second would share it: the later waits for the
+    // clock's next second rather than empty the earlier's answers.
+    bool NameFree() const;
+    // Before the command file's first line is read; false when the output
+    // directory does not take the file.
+    bool CreatePending();
     // Appends whole records; false when they did not reach the file.
     bool Append(std::string_view records);
     // No record was written: the pending file goes.

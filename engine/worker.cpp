@@ -91,11 +91,12 @@ bool Worker::RunCycle(bool pollDue) {
     if (file) {
         // The output directory and the mode are taken once per file, so all
         // records of one command file go to one response file.
-        response.emplace(platform::JoinPath(shared_.OutputDirectory(),
-                                            ResponseFileName(file->baseName, file->stamp, simpleMode)),
+        const std::string output = shared_.OutputDirectory();
+        response.emplace(platform::JoinPath(output, ResponseFileName(file->baseName, file->stamp, simpleMode)),
                          simpleMode, environment_.durableRecords);
+        if (!TakeFile(*file, *response, output)) file.reset();
     }
-    if (!file || !ResponseReady(*file, *response)) {
+    if (!file) {
         if (pollDue) IdlePoll();
         return false;
     }
@@ -103,19 +104,32 @@ bool Worker::RunCycle(bool pollDue) {
     return true;
 }
 
-bool Worker::ResponseReady(const TakenFile& file, ResponseFile& response) {
-    switch (response.Prepare()) {
-        case ResponseFile::Readiness::Ready:
-            unwritableResponse_.clear();
-            return true;
-        case ResponseFile::Readiness::NameTaken:
-            return false;
-        case ResponseFile::Readiness::Unwritable:
-            if (unwritableResponse_ != response.Path())
-                log_.WriteLog(FillPattern(texts::kResponseCannotBeCreated, {file.name, response.Path()}));
-            unwritableResponse_ = response.Path();
-            return false;
+bool Worker::TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output) {
+    if (!response.NameFree()) return false;
+    // While the output directory is missing nothing is written for the file.
+    if (!unwritableResponse_.empty() && !platform::FileExists(output)) return false;
+    // The journal names the file and its response before anything of the
+    // answer is on disk: whatever a crash leaves, the next start finds it.
+    JournalState begin;
+    begin.directory = file.directory;
+    begin.name = file.name;
+    begin.responsePath = response.Path();
+    begin.size = file.entry.size;
+    begin.lastWriteNs = file.entry.lastWriteNs;
+    if (response.ReusedName()) {
+        begin.simplified = true;
+        if (const auto previous = platform::FindFile(response.Path()))
+            begin.previousResponse = JournalState::Previous{previous->size, previous->lastWriteNs};
     }
+    journal_.Begin(begin);
+    if (response.CreatePending()) {
+        unwritableResponse_.clear();
+        return true;
+    }
+    // Taken when the directory is back; the journal says nothing was sent.
+    if (unwritableResponse_ != response.Path())
+        log_.WriteLog(FillPattern(texts::kResponseCannotBeCreated, {file.name, response.Path()}));
+    unwritableResponse_ = response.Path();
     return false;
 }
 
@@ -146,18 +160,6 @@ void Worker::RestoreDriverLog() {
 }
 
 void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
-    JournalState begin;
-    begin.directory = file.directory;
-    begin.name = file.name;
-    begin.responsePath = response.Path();
-    begin.size = file.entry.size;
-    begin.lastWriteNs = file.entry.lastWriteNs;
-    if (response.ReusedName()) {
-        begin.simplified = true;
-        if (const auto previous = platform::FindFile(response.Path()))
-            begin.previousResponse = JournalState::Previous{previous->size, previous->lastWriteNs};
-    }
-    journal_.Begin(begin);
     ResponseWriter responses(response, log_, &journal_);
     const CommandFile commandFile = ReadCommandFile(file.text);
     RunPasses(commandFile, responses);

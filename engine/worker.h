@@ -47,8 +47,9 @@ public:
 private:
     bool BindDriverLibrary();
     bool ClaimInputDirectory(const std::string& directory);
-    // Whether the response of a ready file can be written now.
-    bool ResponseReady(const TakenFile& file, ResponseFile& response);
+    // Journals a ready file and makes its response ready; false when it must
+    // wait (its response name taken, or the output directory refusing it).
+    bool TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output);
     void IdlePoll();
     void RestoreDriverLog();
     void ProcessFile(const TakenFile& file, ResponseFile& response);

@@ -33,7 +33,7 @@ bool TruncateFile(const std::string& path, std::uint64_t size, bool durable) {
 bool MoveFileNoReplace(const std::string& from, const std::string& to) {
     return Current().MoveFileNoReplace(from, to);
 }
-bool ReplaceFile(const std::string& from, const std::string& to) { return Current().ReplaceFile(from, to); }
+bool MoveFileReplacing(const std::string& from, const std::string& to) { return Current().MoveFileReplacing(from, to); }
 bool RemoveFile(const std::string& path) { return Current().RemoveFile(path); }
 bool FileExists(const std::string& path) { return Current().FileExists(path); }
 LocalTime Now() { return Current().Now(); }

@@ -29,7 +29,7 @@ public:
     virtual bool MoveFileNoReplace(const std::string& from, const std::string& to) = 0;
     // Moves a file over `to` in one step: `to` is either the old file or the
     // new one, never missing.
-    virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+    virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
 

@@ -86,7 +86,7 @@ private:
 bool MoveFileNoReplace(const std::string& from, const std::string& to);
 // Moves a file over `to` in one step, written through: `to` is then either
 // the old file or the new one, never missing, even after a power cut.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveFileReplacing(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);
 // The listing entry of one file, if it is there.

@@ -49,7 +49,7 @@ TEST(ResponseFileTest, TheNameAppearsOnlyWithTheFirstRecordInIt) {
     // replaces them in one step.
     WriteBytes(reused, "Line 1: 0|stale|\r\r\n");
     ResponseFile file(reused, true, false);
-    ASSERT_EQ(ResponseFile::Readiness::Ready, file.Prepare());
+    ASSERT_TRUE(file.NameFree() && file.CreatePending());
     EXPECT_EQ("Line 1: 0|stale|\r\r\n", ReadBytes(reused));
     ResponseWriter writer(file, log);
     writer.SetLine(3);
@@ -60,10 +60,10 @@ TEST(ResponseFileTest, TheNameAppearsOnlyWithTheFirstRecordInIt) {
     EXPECT_FALSE(fs::exists(ResponseFile::PendingPath(reused)));
 
     // A stamped name already there belongs to another file: never emptied.
-    EXPECT_EQ(ResponseFile::Readiness::NameTaken, ResponseFile(reused, false, false).Prepare());
+    EXPECT_FALSE(ResponseFile(reused, false, false).NameFree());
     // A file without records leaves nothing behind.
     ResponseFile none(dir / "S.fpo", false, false);
-    ASSERT_EQ(ResponseFile::Readiness::Ready, none.Prepare());
+    ASSERT_TRUE(none.CreatePending());
     none.Discard();
     EXPECT_FALSE(fs::exists(dir / "S.fpo.tmp"));
     EXPECT_FALSE(fs::exists(dir / "S.fpo"));
@@ -73,10 +73,10 @@ TEST(ResponseWriterTest, RecordsTheOutputDirectoryRefusesGoToTheJournalInOrder) 
     TempDir dir;
     const AgentLog log(dir / "log.txt");
     fs::create_directories(dir / "out");
-    EXPECT_EQ(ResponseFile::Readiness::Unwritable, ResponseFile(dir / "missing/R.fpo", false, false).Prepare());
+    EXPECT_FALSE(ResponseFile(dir / "missing/R.fpo", false, false).CreatePending());
 
     ResponseFile file(dir / "out/R.fpo", false, false);
-    ASSERT_EQ(ResponseFile::Readiness::Ready, file.Prepare());
+    ASSERT_TRUE(file.NameFree() && file.CreatePending());
     Journal journal(dir / "journal.txt", false, log);
     journal.Begin(JournalState{});
     ResponseWriter writer(file, log, &journal);

@@ -29,6 +29,12 @@ bool SyncFile(int fd) {
     return true;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {}, second {};
+    return errno == EEXIST && stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     std::vector<FileEntry> ListFiles(const std::string& directory) override {
@@ -126,8 +132,10 @@ public:
     }
 
     bool MoveFileNoReplace(const std::string& from, const std::string& to) override {
-        // A hard link fails when the target exists, so no file is ever replaced.
-        if (link(from.c_str(), to.c_str()) != 0) return false;
+        // A hard link fails when the target exists, so no file is ever
+        // replaced. A target that is the source's own link is a move a crash
+        // cut short between its two steps: it is finished.
+        if (link(from.c_str(), to.c_str()) != 0 && !SameFile(from, to)) return false;
         if (unlink(from.c_str()) != 0) {
             unlink(to.c_str());
             return false;
@@ -135,7 +143,7 @@ public:
         return true;
     }
 
-    bool ReplaceFile(const std::string& from, const std::string& to) override {
+    bool MoveFileReplacing(const std::string& from, const std::string& to) override {
         return rename(from.c_str(), to.c_str()) == 0;
     }
 

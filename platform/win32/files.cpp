@@ -1,7 +1,4 @@
 #include <windows.h>
-// windows.h makes ReplaceFile a macro for ReplaceFileA: left in place it would
-// rename the FileSystem method in this file only.
-#undef ReplaceFile
 
 #include "platform/file_system.h"
 #include "platform/win32/time_convert.h"
@@ -175,7 +172,7 @@ public:
         return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     }
 
-    bool ReplaceFile(const std::string& from, const std::string& to) override {
+    bool MoveFileReplacing(const std::string& from, const std::string& to) override {
         return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     }
 
