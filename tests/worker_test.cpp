@@ -214,15 +214,26 @@ TEST_F(WorkerTest, AnExecutedFileThatCannotBeDeletedIsNeverRunAgainWhileUnchange
     held.Release();
     EXPECT_EQ(Trace().size() - 4, 1u);  // one sale, then two idle polls (2 calls each)
     EXPECT_NE(Log().find(" - Arquivo (VENDA.FPI) executado e n\xE3o apagado."), std::string::npos);
-    // A new file under the same name is a new command file, taken once the
-    // clock shows another second: the first one's answers stay whole.
-    const std::string first = Response("VENDA_");
+    // A new file under the same name is a new command file.
     Drop("VENDA.FPI", {kOpen, "."});
     AgeFile(in() / "VENDA.FPI", -1min);
     EXPECT_TRUE(CycleUntilTaken());
     EXPECT_FALSE(fs::exists(in() / "VENDA.FPI"));
-    EXPECT_EQ(2u, FilesLike(out(), "VENDA_", ".fpo").size());
-    for (const auto& name : FilesLike(out(), "VENDA_", ".fpo")) EXPECT_EQ(first, ReadBytes(out() / name));
+}
+
+TEST_F(WorkerTest, TwoFilesOfOneNameWithinOneSecondKeepBothAnswers) {
+    StartWorker();
+    Drop("VENDA.FPI", {kOpen, "."});
+    EXPECT_TRUE(Cycle());
+    const std::string first = Response("VENDA_");
+    // Taken once the clock shows another second, under a name of its own.
+    Drop("VENDA.FPI", {kOpen, kCancelLast, "."});
+    EXPECT_TRUE(CycleUntilTaken());
+    auto names = FilesLike(out(), "VENDA_", ".fpo");
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(2u, names.size());
+    EXPECT_EQ(first, ReadBytes(out() / names[0]));
+    EXPECT_EQ(first + "Line 2: 0|\r\r\n", ReadBytes(out() / names[1]));
 }
 
 TEST_F(WorkerTest, AFileWaitsWhileItsAnswerCannotBeWritten) {
