@@ -281,9 +281,10 @@ Function un.onInit
 FunctionEnd
 
 ; The command and response files in $INSTDIR\in and $INSTDIR\out, the log
-; Zentrada_log.txt and the journals <program>_em_execucao.txt (a file cut short
-; by a crash is still put right by a later install) stay, and with them the
-; directory.
+; Zentrada_log.txt, the journals <program>_em_execucao.txt (a file cut short
+; by a crash is still put right by a later install) and the lists of executed
+; files that could not be deleted, <program>_nao_apagados.txt, stay, and with
+; them the directory.
 Section "Uninstall"
   ReadRegDWORD $0 HKLM "${UNINST_KEY}" "VirtualPrinter"
   StrCpy $R8 "sem desinstalar"
