@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "commands/catalogue.h"
+#include "commands/command_context.h"
 #include "resources/texts.h"
 
 namespace zentrada::engine {
@@ -13,9 +14,28 @@ std::vector<std::string> AgentRecordFields(AgentRecord record) {
 
 bool EndsExecutionPass(std::string_view name) { return name.substr(0, name.find(' ')) == "."; }
 
-std::optional<AgentRecord> CheckingRecord(const FileLine& line, std::int32_t checked) {
+namespace {
+
+// Checking mode writes no record.
+class NoRecords final : public commands::ResponseSink {
+public:
+    void WriteResponse(const std::vector<std::string>&) override {}
+};
+
+}  // namespace
+
+std::int32_t CheckingAnswer(const FileLine& line) {
+    if (line.code == commands::kNotCatalogued) return -1;
+    static const driver::DriverBinding kNoDriver{};
+    NoRecords records;
+    commands::DriverLogSetting driverLog;
+    commands::CommandContext context{kNoDriver, records, driverLog, true};
+    return commands::DispatchCommand(line.code, line.command.params, context);
+}
+
+std::optional<AgentRecord> CheckingRecord(const FileLine& line) {
     if (line.code == commands::kNotCatalogued) return AgentRecord::UnknownCommand;
-    if (checked == -1) return AgentRecord::WrongParameterCount;
+    if (CheckingAnswer(line) == -1) return AgentRecord::WrongParameterCount;
     return std::nullopt;
 }
 

@@ -24,9 +24,11 @@ std::vector<std::string> AgentRecordFields(AgentRecord record);
 // cut at its first blank, is "." (". fim"). No record is written.
 bool EndsExecutionPass(std::string_view name);
 
-// The checking pass's record for a command line, if any; `checked` is what
-// the handler frame answered in checking mode (-1: wrong count).
-std::optional<AgentRecord> CheckingRecord(const FileLine& line, std::int32_t checked);
+// What the handler frame answers a command line in checking mode, calling no
+// driver function: -1 for an uncatalogued name or a wrong count.
+std::int32_t CheckingAnswer(const FileLine& line);
+// The checking pass's record for a command line, if any.
+std::optional<AgentRecord> CheckingRecord(const FileLine& line);
 
 // The execution pass over a file read whole. Next gives each line to send in
 // turn; Sent takes its result. Lines the pass answers itself go to `answer`.

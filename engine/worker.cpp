@@ -179,21 +179,16 @@ void Worker::RunPasses(const CommandFile& file, ResponseWriter& responses) {
     engine_.options = file.options;
     commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
     if (file.options.checkOnly) {
-        context.checkOnly = true;
         bool rejected = false;
         for (const FileLine& line : file.lines) {
             if (line.kind != LineKind::Command) continue;
-            const std::int32_t checked = line.code == commands::kNotCatalogued
-                                             ? -1
-                                             : commands::DispatchCommand(line.code, line.command.params, context);
-            if (const auto record = CheckingRecord(line, checked)) {
+            if (const auto record = CheckingRecord(line)) {
                 responses.SetLine(line.number);
                 responses.WriteResponse(AgentRecordFields(*record));
                 rejected = true;
             }
         }
         if (rejected) return;
-        context.checkOnly = false;
         engine_.options.checkOnly = false;
     }
     ExecutionPass pass(file, [&responses](const FileLine& line, AgentRecord record) {

@@ -1,7 +1,7 @@
 #include "shell/headless/check_files.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "commands/ascii.h"
@@ -15,8 +15,6 @@
 #include "engine/record_bytes.h"
 #include "engine/response_writer.h"
 #include "engine/text_file.h"
-#include "engine/pass_rule.h"
-#include "engine/worker.h"
 #include "platform/platform.h"
 #include "resources/texts.h"
 #include "shell/exit_status.h"
@@ -24,7 +22,9 @@
 namespace zentrada::shell {
 namespace {
 
+using engine::FileLine;
 using engine::FillPattern;
+using engine::LineKind;
 
 #if defined(_WIN32)
 constexpr char kPathSeparators[] = "\\/:";
@@ -32,121 +32,78 @@ constexpr char kPathSeparators[] = "\\/:";
 constexpr char kPathSeparators[] = "/";
 #endif
 
-enum class LineKind { Option, OptionOutsideBlock, Comment, Empty, Command };
-
-// What the agent does with a command line.
-enum class Verdict { CallsDriver, EndMarker, EndsExecution, Fails, NotReached, RejectedByPre };
-
-struct FileLine {
-    std::int32_t number = 0;
-    LineKind kind = LineKind::Command;
-    std::string text;               // a skipped line, blanks trimmed
-    commands::CommandLine command;  // a command line's name and parameters
-    std::int32_t code = commands::kNotCatalogued;
-    // The checking pass's answer: -1 for a failing line, 0 for the end
-    // marker, 1 for a line that would call the driver.
-    std::int32_t checked = -1;
-    Verdict verdict = Verdict::CallsDriver;
-    std::int32_t endLine = 0;  // where the execution ends, for NotReached
+// A file as the agent reads it, with what the checking pass answers for each
+// command line (-1: a wrong count) and the verdicts, both by line index.
+struct JudgedFile {
+    engine::CommandFile file;
+    std::vector<std::int32_t> checked;
+    std::vector<std::optional<LineVerdict>> verdicts;  // none for lines other than commands
 };
 
-// The checking pass writes no record of its own: the worker writes them.
-class NoRecords final : public commands::ResponseSink {
-public:
-    void WriteResponse(const std::vector<std::string>&) override {}
-};
+// The worker's two passes as the engine's pass rule runs them, every line
+// sent being answered 0 by the driver unless the checking pass finds its
+// count wrong.
+JudgedFile Judge(std::string_view text) {
+    JudgedFile judged{engine::ReadCommandFile(text), {}, {}};
+    const engine::CommandFile& file = judged.file;
+    judged.checked.resize(file.lines.size(), -1);
+    judged.verdicts.resize(file.lines.size());
+    for (std::size_t i = 0; i < file.lines.size(); ++i)
+        if (file.lines[i].kind == LineKind::Command) judged.checked[i] = engine::CheckingAnswer(file.lines[i]);
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
+    const auto index = [&file](const FileLine& line) { return static_cast<std::size_t>(&line - file.lines.data()); };
+    const auto set = [&judged, &index](const FileLine& line, Verdict verdict) -> LineVerdict& {
+        return judged.verdicts[index(line)].emplace(LineVerdict{line.number, verdict});
+    };
+    const auto answer = [&set](const FileLine& line, engine::AgentRecord record) {
+        set(line, Verdict::Answers).record = record;
+    };
+    // The command lines neither pass judged: end markers, and every other line
+    // once /PRE has rejected the file or the execution has ended.
+    const auto judgeRest = [&](bool rejected, std::int32_t endLine) {
+        for (const FileLine& line : file.lines) {
+            if (line.kind != LineKind::Command || judged.verdicts[index(line)]) continue;
+            if (line.code == commands::kEndMarkerCode) set(line, Verdict::EndMarker);
+            else if (rejected) set(line, Verdict::RejectedByPre);
+            else if (line.number == endLine) set(line, Verdict::EndsExecution);
+            else set(line, Verdict::NotReached).endLine = endLine;
+        }
+    };
 
-// The answer of the agent's checking pass, which calls no driver function:
-// an empty binding stands for the library.
-std::int32_t CheckingPassAnswer(const FileLine& line) {
-    if (line.code == commands::kNotCatalogued) return -1;
-    static const driver::DriverBinding kNoDriver{};
-    NoRecords records;
-    commands::DriverLogSetting driverLog;
-    commands::CommandContext context{kNoDriver, records, driverLog, true};
-    return commands::DispatchCommand(line.code, line.command.params, context);
-}
-
-// `count` lines the reader passed over, read again as the same pieces from
-// where its read started.
-void AddSkippedLines(std::vector<FileLine>& lines, std::string_view from, std::size_t pieceChars,
-                     bool optionBlock, int count) {
-    engine::PieceReader pieces(from);
-    for (int i = 0; i < count; ++i) {
-        const std::string_view piece = pieces.Next(pieceChars).value_or(std::string_view{});
-        FileLine line;
-        line.number = lines.empty() ? 1 : lines.back().number + 1;
-        line.text = Trim(piece);
-        // The reader has judged the line; this only names what it is.
-        if (optionBlock) line.kind = line.text.starts_with('/') ? LineKind::Option : LineKind::Comment;
-        else if (line.text.empty()) line.kind = LineKind::Empty;
-        else line.kind = line.text.starts_with('/') ? LineKind::OptionOutsideBlock : LineKind::Comment;
-        lines.push_back(std::move(line));
+    if (file.options.checkOnly) {
+        bool rejected = false;
+        for (const FileLine& line : file.lines) {
+            if (line.kind != LineKind::Command) continue;
+            if (const auto record = engine::CheckingRecord(line)) {
+                answer(line, *record);
+                rejected = true;
+            }
+        }
+        if (rejected) {
+            judgeRest(true, 0);
+            return judged;
+        }
     }
-}
-
-// Every line of a text as the agent's reader takes it; `options` as the
-// option block sets them.
-std::vector<FileLine> ReadLines(const std::string& text, engine::FileOptions& options) {
-    std::vector<FileLine> lines;
-    engine::CommandFileReader reader(text);
-    reader.ReadOptions(options);
-    AddSkippedLines(lines, text, engine::kOptionPieceChars, true, reader.LineNumber());
-    for (;;) {
-        const std::size_t start = reader.Position();
-        const std::int32_t before = reader.LineNumber();
-        FileLine line;
-        const bool found = reader.ReadNextCommandLine(line.command);
-        AddSkippedLines(lines, std::string_view(text).substr(start), engine::kCommandPieceChars, false,
-                        reader.LineNumber() - before - (found ? 1 : 0));
-        if (!found) return lines;
-        line.number = reader.LineNumber();
-        line.code = commands::LookupCommandCode(line.command.name);
-        line.checked = CheckingPassAnswer(line);
-        lines.push_back(std::move(line));
+    engine::ExecutionPass pass(file, answer);
+    while (const FileLine* line = pass.Next()) {
+        set(*line, Verdict::CallsDriver);
+        pass.Sent(judged.checked[index(*line)] == -1 ? -1 : 0);
     }
+    judgeRest(false, pass.EndLine());
+    return judged;
 }
 
+// A line such as ". fim": past the end of the execution it would have run
+// nothing, so it is not counted among the lines not run.
 bool EndsExecution(const FileLine& line) {
     return line.code == commands::kNotCatalogued && engine::EndsExecutionPass(line.command.name);
 }
 
-// The worker's two passes over the command lines: with /PRE one failing
-// line has every failing line answered and nothing run; in the execution
-// pass a failing line is the last one run unless /NOSTOP is set.
-void JudgeLines(std::vector<FileLine>& lines, const engine::FileOptions& options) {
-    const bool rejected = options.checkOnly && std::any_of(lines.begin(), lines.end(), [](const FileLine& line) {
-                              return line.kind == LineKind::Command && line.checked == -1;
-                          });
-    std::int32_t endLine = 0;
-    for (FileLine& line : lines) {
-        if (line.kind != LineKind::Command) continue;
-        if (line.code == commands::kEndMarkerCode) {
-            line.verdict = Verdict::EndMarker;
-        } else if (rejected) {
-            line.verdict = line.checked == -1 ? Verdict::Fails : Verdict::RejectedByPre;
-        } else if (endLine != 0) {
-            line.verdict = Verdict::NotReached;
-            line.endLine = endLine;
-        } else if (EndsExecution(line)) {
-            line.verdict = Verdict::EndsExecution;
-            endLine = line.number;
-        } else if (line.checked == -1) {
-            line.verdict = Verdict::Fails;
-            if (options.stopOnError) endLine = line.number;
-        } else {
-            line.verdict = Verdict::CallsDriver;
-        }
-    }
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '"');
+    quoted.append(text).push_back('"');
+    return quoted;
 }
-
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string CatalogueName(const FileLine& line) {
     for (const commands::CatalogueEntry& entry : commands::Catalogue())
@@ -154,29 +111,28 @@ std::string CatalogueName(const FileLine& line) {
     return Quoted(line.command.name);
 }
 
-std::string CountLabel(const FileLine& line, const commands::CommandRow* row) {
+// `checked` is the checking pass's answer for the line.
+std::string CountLabel(const FileLine& line, std::int32_t checked, const commands::CommandRow* row) {
     const int count = line.command.ParamCount();
     const std::string given =
         count == 1 ? std::string(texts::kCheckOneParameter) : FillPattern(texts::kCheckParameters, {std::to_string(count)});
-    if (line.checked != -1 || line.code == commands::kNotCatalogued) return given;
+    if (checked != -1 || line.code == commands::kNotCatalogued) return given;
     if (row == nullptr || row->rule == commands::RowRule::NeverExecuted)
         return FillPattern(texts::kCheckNeverExecuted, {given});
     return FillPattern(texts::kCheckExpected, {given, std::to_string(row->parameterCount)});
 }
 
-std::string VerdictText(const FileLine& line) {
-    switch (line.verdict) {
+std::string VerdictText(const FileLine& line, const LineVerdict& verdict) {
+    switch (verdict.verdict) {
         case Verdict::CallsDriver: return texts::kCheckCallsDriver;
         case Verdict::EndMarker: return FillPattern(texts::kCheckEndMarker, {Quoted(line.command.name)});
         case Verdict::EndsExecution: return FillPattern(texts::kCheckEndsExecution, {Quoted(line.command.name)});
-        case Verdict::Fails: {
-            const char* error = line.code == commands::kNotCatalogued ? texts::kUnknownCommand
-                                                                      : texts::kWrongParameterCount;
-            std::string record = engine::FormatRecord(line.number, {"3", error});
+        case Verdict::Answers: {
+            std::string record = engine::FormatRecord(line.number, engine::AgentRecordFields(verdict.record));
             record.resize(record.size() - (sizeof engine::kRecordEnd - 1));
             return FillPattern(texts::kCheckAnswers, {record});
         }
-        case Verdict::NotReached: return FillPattern(texts::kCheckNotReached, {std::to_string(line.endLine)});
+        case Verdict::NotReached: return FillPattern(texts::kCheckNotReached, {std::to_string(verdict.endLine)});
         case Verdict::RejectedByPre: return texts::kCheckRejectedByPre;
     }
     return {};
@@ -216,7 +172,8 @@ std::string ParameterLines(const FileLine& line, const commands::CommandRow* row
     return text;
 }
 
-std::string LineReport(const FileLine& line) {
+// `verdict` and `checked` are those of a command line.
+std::string LineReport(const FileLine& line, const std::optional<LineVerdict>& verdict, std::int32_t checked) {
     std::string what, details;
     switch (line.kind) {
         case LineKind::Option: what = FillPattern(texts::kCheckOptionLine, {line.text}); break;
@@ -224,11 +181,12 @@ std::string LineReport(const FileLine& line) {
         case LineKind::Comment: what = FillPattern(texts::kCheckCommentLine, {line.text}); break;
         case LineKind::Empty: what = texts::kCheckEmptyLine; break;
         case LineKind::Command:
-            if (line.verdict == Verdict::EndMarker || line.verdict == Verdict::EndsExecution) {
-                what = VerdictText(line);
+            if (verdict->verdict == Verdict::EndMarker || verdict->verdict == Verdict::EndsExecution) {
+                what = VerdictText(line, *verdict);
             } else {
                 const commands::CommandRow* row = commands::FindCommandRow(line.code);
-                what = FillPattern(texts::kCheckCommand, {CatalogueName(line), CountLabel(line, row), VerdictText(line)});
+                what = FillPattern(texts::kCheckCommand,
+                                   {CatalogueName(line), CountLabel(line, checked, row), VerdictText(line, *verdict)});
                 details = ParameterLines(line, row);
             }
             break;
@@ -270,19 +228,21 @@ bool CheckFile(const std::string& file, std::string& report) {
     const std::string text = engine::FoldTextMode(*bytes);
     const bool marker = engine::HasEndMarker(text);
     report += (marker ? std::string(texts::kCheckMarkerPresent) : MissingMarkerText(file)) + "\n";
-    engine::FileOptions options;
-    std::vector<FileLine> lines = ReadLines(text, options);
+    const JudgedFile judged = Judge(text);
+    const engine::FileOptions& options = judged.file.options;
     report += FillPattern(texts::kCheckOptions, {options.checkOnly ? texts::kCheckYes : texts::kCheckNo,
                                                  options.stopOnError ? texts::kCheckNo : texts::kCheckYes}) +
               "\n";
-    JudgeLines(lines, options);
 
     int failing = 0, notRun = 0;
-    for (const FileLine& line : lines) {
-        report += LineReport(line);
-        if (line.kind != LineKind::Command) continue;
-        if (line.verdict == Verdict::Fails) ++failing;
-        if ((line.verdict == Verdict::NotReached || line.verdict == Verdict::RejectedByPre) && !EndsExecution(line))
+    for (std::size_t i = 0; i < judged.file.lines.size(); ++i) {
+        const FileLine& line = judged.file.lines[i];
+        const std::optional<LineVerdict>& verdict = judged.verdicts[i];
+        report += LineReport(line, verdict, judged.checked[i]);
+        if (!verdict) continue;
+        if (verdict->verdict == Verdict::Answers) ++failing;
+        if ((verdict->verdict == Verdict::NotReached || verdict->verdict == Verdict::RejectedByPre) &&
+            !EndsExecution(line))
             ++notRun;
     }
     std::string reasons;
@@ -296,6 +256,13 @@ bool CheckFile(const std::string& file, std::string& report) {
 }
 
 }  // namespace
+
+std::vector<LineVerdict> JudgeCommandLines(std::string_view text) {
+    std::vector<LineVerdict> verdicts;
+    for (const std::optional<LineVerdict>& verdict : Judge(text).verdicts)
+        if (verdict) verdicts.push_back(*verdict);
+    return verdicts;
+}
 
 int CheckCommandFiles(std::span<const std::string> files, const std::function<void(std::string_view)>& write) {
     bool passed = true;
