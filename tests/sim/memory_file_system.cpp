@@ -548,7 +548,7 @@ void MemoryFileSystem::AddDirectory(const std::string& directory) {
     s_->directories.try_emplace(DirectoryKey(directory));
 }
 
-void MemoryFileSystem::RemoveDirectory(const std::string& directory) {
+void MemoryFileSystem::DropDirectory(const std::string& directory) {
     std::lock_guard lock(mutex_);
     s_->directories.erase(DirectoryKey(directory));
 }

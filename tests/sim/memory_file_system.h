@@ -94,7 +94,7 @@ public:
     void AddDirectory(const std::string& directory);
     // Removes the directory with whatever it holds, as another program
     // would; files still open for appending there then refuse writes.
-    void RemoveDirectory(const std::string& directory);
+    void DropDirectory(const std::string& directory);
     void SetWritable(const std::string& directory, bool writable);
     // Creates or overwrites a file, on disk at once; false when its
     // directory is missing.

@@ -96,7 +96,7 @@ TEST(MemoryFileSystem, CallsRecordTheirStepsAndFailFromTheCut) {
     EXPECT_TRUE(platform::FileExists("/out/r") && platform::FileExists("/out"));
     fs.SetWritable("/out", true);
     EXPECT_TRUE(log.Append("z", false));
-    fs.RemoveDirectory("/out");
+    fs.DropDirectory("/out");
     EXPECT_FALSE(log.Append("z", false));
     log.Close();
     EXPECT_FALSE(platform::FileExists("/out/r"));

@@ -181,7 +181,7 @@ protected:
         for (const CommandFileSpec& file : script.files) fs.Put(In(file.name), CrLf(file.lines));
         if (script.Is(Condition::Simplified)) fs.Put(platform::JoinPath(kOut, "COMANDO.fpo"), kPreviousResponse);
         if (script.Is(Condition::InputReadOnly)) fs.SetWritable(kIn, false);
-        if (script.Is(Condition::OutputMissingAtStart)) fs.RemoveDirectory(kOut);
+        if (script.Is(Condition::OutputMissingAtStart)) fs.DropDirectory(kOut);
         return fs;
     }
 
@@ -304,7 +304,7 @@ TEST_F(PowerCutTest, NothingRunsTwiceAndNothingIsLostWhereverThePowerGoes) {
         const auto arm = [&](DyingFileSystem& dying) {
             if (eventAt == SIZE_MAX) return;
             dying.atIndex = eventAt + 1;
-            dying.atOperation = [&current] { current->RemoveDirectory(kOut); };
+            dying.atOperation = [&current] { current->DropDirectory(kOut); };
         };
 
         MemoryFileSystem whole = Disk(script);
