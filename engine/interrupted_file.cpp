@@ -23,6 +23,7 @@ std::optional<platform::FileEntry> FindUnchanged(const JournalState& state) {
 // The records written for the file in hand: under the response's name, or
 // still in the pending file when the first never took the name.
 struct WrittenRecords {
+    std::string path;
     std::string records;
     bool named = false;
 };
@@ -38,11 +39,30 @@ WrittenRecords FindWrittenRecords(const JournalState& state, bool durable) {
     // Once the name holds the records, a pending file is what a crash left
     // between the two steps of the move.
     if (named) platform::RemoveFile(pending);
-    const std::string& path = named ? state.responsePath : pending;
-    const std::string text = platform::ReadFileBytes(path).value_or("");
-    const std::string_view whole = WholeRecords(text);
-    if (whole.size() != text.size()) platform::TruncateFile(path, whole.size(), durable);
-    return {std::string(whole), named};
+    WrittenRecords written{named ? state.responsePath : pending, "", named};
+    const std::string text = platform::ReadFileBytes(written.path).value_or("");
+    written.records = WholeRecords(text);
+    if (written.records.size() != text.size()) platform::TruncateFile(written.path, written.records.size(), durable);
+    return written;
+}
+
+// The journal's records the file lacks. The two agree record by record as
+// far as both go: the file may hold the last records the journal had not
+// forced yet, or lack those a power cut took from it. What the file holds
+// past a disagreement is cut off; the journal's copy is written instead.
+std::string MissingRecords(const JournalState& state, WrittenRecords& written, bool durable) {
+    const std::vector<std::string_view> file = SplitRecords(written.records);
+    const std::vector<std::string_view> journal = SplitRecords(state.records);
+    std::size_t common = 0, bytes = 0;
+    while (common < file.size() && common < journal.size() && file[common] == journal[common])
+        bytes += file[common++].size();
+    if (common < file.size() && common < journal.size()) {
+        platform::TruncateFile(written.path, bytes, durable);
+        written.records.resize(bytes);
+    }
+    std::string missing;
+    for (std::size_t i = std::max(common, file.size()); i < journal.size(); ++i) missing += journal[i];
+    return missing;
 }
 
 struct Ending {
@@ -85,17 +105,6 @@ Ending EndingOf(const JournalState& state, const std::optional<std::string>& tex
     return ending;
 }
 
-// The kept records an earlier start cut short did not write yet. No record
-// comes twice in one file's answers (a line's records differ from each
-// other), so those already in the file are the ones written.
-std::string NotYetWritten(std::string_view kept, std::string_view written) {
-    const std::vector<std::string_view> there = SplitRecords(written);
-    std::string missing;
-    for (std::string_view record : SplitRecords(kept))
-        if (std::find(there.begin(), there.end(), record) == there.end()) missing += record;
-    return missing;
-}
-
 void MoveAside(const JournalState& state, const platform::FileEntry& entry, ExecutedFiles& executed,
                const AgentLog& log, bool durable) {
     const std::string path = platform::JoinPath(state.directory, entry.name);
@@ -129,25 +138,29 @@ Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& e
     const std::optional<JournalState> state = journal ? ParseJournal(*journal) : std::nullopt;
     if (!state) return Recovery::Done;
     const std::optional<platform::FileEntry> entry = FindUnchanged(*state);
-    const WrittenRecords written = FindWrittenRecords(*state, durable);
-
     if (state->finished) {
-        if (!written.named) platform::RemoveFile(ResponseFile::PendingPath(state->responsePath));
+        // Its answers were whole on disk before "fim" (the point of sale may
+        // have taken them away since): nothing is added.
+        platform::RemoveFile(ResponseFile::PendingPath(state->responsePath));
         if (entry) executed.Finish(state->directory, *entry);
     } else if (!state->lastLine) {
+        const WrittenRecords written = FindWrittenRecords(*state, durable);
         RemoveWrittenRecords(*state, written.named, durable);
     } else {
-        const auto text =
-            entry ? platform::ReadFileBytes(platform::JoinPath(state->directory, entry->name)) : std::nullopt;
-        const std::string kept = NotYetWritten(state->keptRecords, written.records);
-        const Ending ending = EndingOf(*state, text, written.records + kept);
+        WrittenRecords written = FindWrittenRecords(*state, durable);
+        const std::string missing = MissingRecords(*state, written, durable);
         ResponseFile response(state->responsePath, state->simplified, durable, written.named,
                               written.records.size());
-        if (!response.Append(kept + ending.records)) {
+        const auto text =
+            entry ? platform::ReadFileBytes(platform::JoinPath(state->directory, entry->name)) : std::nullopt;
+        const Ending ending = EndingOf(*state, text, written.records + missing);
+        // The answers reach the response file before anything else is done.
+        if (!response.Append(missing + ending.records)) {
             if (announce) log.WriteLog(FillPattern(texts::kAnswersKept, {state->name, state->responsePath}));
             return Recovery::Pending;
         }
-        if (!state->keptRecords.empty()) log.WriteLog(FillPattern(texts::kAnswersWritten, {state->responsePath}));
+        if (!missing.empty()) log.WriteLog(FillPattern(texts::kAnswersWritten, {state->responsePath}));
+        if (written.records.empty() && missing.empty() && ending.records.empty()) response.Discard();
         if (entry && ending.finished) {
             executed.Finish(state->directory, *entry);
         } else if (entry) {

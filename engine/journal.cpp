@@ -99,7 +99,7 @@ std::optional<JournalState> ParseJournal(std::string_view text) {
         if (const auto line = cursor.Plain("linha")) {
             if (const auto number = ParseNumber<std::int32_t>(*line)) state.lastLine = *number;
         } else if (auto record = cursor.Counted("registro")) {
-            state.keptRecords += *record;
+            state.records += *record;
         } else if (cursor.Plain("fim")) {
             state.finished = true;
         } else {
@@ -114,22 +114,28 @@ Journal::Journal(std::string path, bool durable, const AgentLog& log)
 void Journal::Begin(const JournalState& file) {
     if (path_.empty()) return;
     failed_ = false;
+    forced_ = false;
+    unwritten_.clear();
     const bool existed = platform::FileExists(path_);
     if (!file_.Open(path_)) {
         failed_ = true;
         log_.WriteLog(FillPattern(texts::kJournalNotWritten, {path_}));
         return;
     }
-    Append(JournalHeader(file));
+    Append(JournalHeader(file), false);
     if (durable_ && !existed) platform::SyncDirectoryOf(path_);
 }
 
-void Journal::Sending(std::int32_t line) { Append("linha " + std::to_string(line) + "\n"); }
+void Journal::Record(std::string_view record) { unwritten_ += KeptRecordEntry(record); }
 
-bool Journal::KeepRecord(std::string_view record) { return Append(KeptRecordEntry(record)); }
+void Journal::Sending(std::int32_t line) { Append("linha " + std::to_string(line) + "\n", true); }
+
+void Journal::Force() {
+    if (!unwritten_.empty() || !forced_) Append("", true);
+}
 
 void Journal::Finished() {
-    Append("fim\n");
+    Append("fim\n", true);
     file_.Close();
 }
 
@@ -137,9 +143,16 @@ bool Journal::Clear(const std::string& path, bool durable) {
     return path.empty() || platform::WriteFileBytes(path, "", true, durable);
 }
 
-bool Journal::Append(std::string_view entry) {
+bool Journal::Append(std::string_view entry, bool force) {
     if (path_.empty() || failed_) return false;
-    if (file_.Append(entry, durable_)) return true;
+    std::string bytes = std::move(unwritten_);
+    unwritten_.clear();
+    bytes += entry;
+    const bool durable = force && durable_;
+    if (file_.Append(bytes, durable)) {
+        forced_ = forced_ || durable;
+        return true;
+    }
     // The file runs all the same: a point of sale waits for its answer. Only
     // a crash during it would go unnoticed at the next start.
     failed_ = true;

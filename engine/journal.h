@@ -1,7 +1,11 @@
-// The journal of the command file in hand: which file the worker took, where
-// its answers go, and the line being sent to the printer, kept on disk ahead
-// of every driver call. After a crash it tells the next start what may have
-// reached the printer, so the file is never run a second time.
+// The journal of the command file in hand, the write-ahead log of its
+// answers: which file the worker took, where its answers go, every record
+// written, and the line being sent to the printer. One entry is forced to
+// disk per line sent, carrying the records written since the last one and
+// the intent to send the next line: the only forced write before the call.
+// The response file is written without forcing; after a crash the next start
+// completes it from here, and learns what may have reached the printer, so
+// the file is never run a second time.
 //
 // Its text, one entry per line feed:
 //   ZENTRADA EM EXECUCAO 1
@@ -15,8 +19,7 @@
 //                      that response as it was before this file, if any
 //   linha <n>          before line n is sent, once per line sent
 //   registro <length> <bytes>
-//                      a record the output directory did not take; no line
-//                      is sent after it
+//                      a record of the response, in order
 //   fim                the file ran to its end, every record in its file
 // An entry cut short by a crash has no line feed and is ignored: it was being
 // written before the call it announces.
@@ -46,7 +49,7 @@ struct JournalState {
     };
     std::optional<Previous> previousResponse;
     std::optional<std::int32_t> lastLine;  // the last line announced
-    std::string keptRecords;               // records kept here, in order
+    std::string records;                   // every record journaled, in order
     bool finished = false;
 };
 
@@ -63,24 +66,29 @@ public:
 
     // Before the first line of a file is read. The journal is emptied and
     // rewritten, never removed, so its name need not reach the disk again.
+    // Not forced: the first line's entry carries it.
     void Begin(const JournalState& file);
+    // A record of the response, forced with the next entry.
+    void Record(std::string_view record);
+    // Before line `line` is sent: forced with the records before it.
     void Sending(std::int32_t line);
-    // A record the response file did not take; false when the journal did
-    // not take it either.
-    bool KeepRecord(std::string_view record);
-    // Before the executed file is deleted.
+    // Everything journaled is on disk on return.
+    void Force();
+    // Before the executed file is deleted: forced with the last records.
     void Finished();
     // After a crash's file was put right: nothing in hand.
     static bool Clear(const std::string& path, bool durable);
 
 private:
-    bool Append(std::string_view entry);
+    bool Append(std::string_view entry, bool force);
 
     std::string path_;
     bool durable_;
     const AgentLog& log_;
     platform::AppendFile file_;
-    bool failed_ = false;  // logged once per command file
+    std::string unwritten_;  // records not yet in the file
+    bool forced_ = false;    // something of this command file forced
+    bool failed_ = false;    // logged once per command file
 };
 
 }  // namespace zentrada::engine

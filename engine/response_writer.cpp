@@ -61,6 +61,11 @@ std::string_view RecordStatus(std::string_view record) {
 ResponseFile::ResponseFile(std::string path, bool reusedName, bool durable, bool named, std::uint64_t pendingBytes)
     : path_(std::move(path)), reusedName_(reusedName), durable_(durable), named_(named), pendingBytes_(pendingBytes) {}
 
+void ResponseFile::RemoveEmptyPending(const std::string& directory) {
+    for (const platform::FileEntry& entry : platform::ListFiles(directory))
+        if (entry.size == 0 && entry.name.ends_with(".fpo.tmp")) platform::RemoveFile(platform::JoinPath(directory, entry.name));
+}
+
 bool ResponseFile::NameFree() const { return reusedName_ || !platform::FileExists(path_); }
 
 bool ResponseFile::CreatePending() {
@@ -86,6 +91,12 @@ bool ResponseFile::Append(std::string_view records) {
     return true;
 }
 
+void ResponseFile::Sync() {
+    if (!named_) return;
+    platform::WriteFileBytes(path_, "", false, true);
+    platform::SyncDirectoryOf(path_);
+}
+
 void ResponseFile::Discard() {
     if (!named_) platform::RemoveFile(PendingPath(path_));
 }
@@ -95,14 +106,20 @@ ResponseWriter::ResponseWriter(ResponseFile& file, const AgentLog& log, Journal*
 
 void ResponseWriter::WriteResponse(const std::vector<std::string>& fields) {
     const std::string record = FormatRecord(line_, fields);
-    // Once one record missed the file, the later ones follow it, in order.
+    if (journal_ != nullptr) {
+        // The journal names the file on disk before its first record can
+        // reach the response (when a line was sent, that is done already).
+        if (!written_ && !failed_) journal_->Force();
+        journal_->Record(record);
+    }
+    // Once one record missed the file, the later ones follow it from the
+    // journal, in order.
     if (!failed_ && file_.Append(record)) {
         written_ = true;
         return;
     }
     if (!failed_) log_.WriteLog(FillPattern(texts::kResponseNotWritten, {file_.Path()}));
     failed_ = true;
-    if (journal_ != nullptr) journal_->KeepRecord(record);
 }
 
 }  // namespace zentrada::engine

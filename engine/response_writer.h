@@ -38,11 +38,15 @@ std::string_view RecordStatus(std::string_view record);
 class ResponseFile {
 public:
     // `named`: the records written so far are under the response's name;
-    // else `pendingBytes` of them are in the pending file.
+    // else `pendingBytes` of them are in the pending file. When `durable`,
+    // records and the name are on disk when Append returns.
     ResponseFile(std::string path, bool reusedName, bool durable, bool named = false,
                  std::uint64_t pendingBytes = 0);
 
     static std::string PendingPath(const std::string& path) { return path + ".tmp"; }
+    // Empty pending files of `directory`: a crash between making one and
+    // journaling its command file leaves one that no journal names.
+    static void RemoveEmptyPending(const std::string& directory);
 
     // Whether no response of that name is there. Two command files of one
     // name taken within one second would share it: the later waits for the
@@ -55,6 +59,9 @@ public:
     bool Append(std::string_view records);
     // No record was written: the pending file goes.
     void Discard();
+    // The records written, and the name, put on disk: before the journal
+    // forgets them.
+    void Sync();
 
     const std::string& Path() const { return path_; }
     bool ReusedName() const { return reusedName_; }
@@ -67,8 +74,9 @@ private:
     std::uint64_t pendingBytes_;
 };
 
-// The records of the file in hand. A record the response file does not take
-// goes to the journal; from then on no further line may be sent.
+// The records of the file in hand, each journaled and written to the
+// response file. Once the response file refuses one, no further line may be
+// sent: the journal keeps them.
 class ResponseWriter final : public commands::ResponseSink {
 public:
     ResponseWriter(ResponseFile& file, const AgentLog& log, Journal* journal = nullptr);

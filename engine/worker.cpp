@@ -44,6 +44,7 @@ std::optional<WorkerEnd> Worker::Start() {
     executed_.Load();
     answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
                                              environment_.durableRecords) == Recovery::Pending;
+    ResponseFile::RemoveEmptyPending(shared_.OutputDirectory());
     if (!BindDriverLibrary()) {
         if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
         return WorkerEnd::DriverNotLoaded;
@@ -92,8 +93,9 @@ bool Worker::RunCycle(bool pollDue) {
         // The output directory and the mode are taken once per file, so all
         // records of one command file go to one response file.
         const std::string output = shared_.OutputDirectory();
+        // Written without forcing: the journal is the answers' durable copy.
         response.emplace(platform::JoinPath(output, ResponseFileName(file->baseName, file->stamp, simpleMode)),
-                         simpleMode, environment_.durableRecords);
+                         simpleMode, false);
         if (!TakeFile(*file, *response, output)) file.reset();
     }
     if (!file) {
@@ -166,11 +168,15 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
     if (responses.Failed()) {
         // Cut short: the journal holds the answers, and puts the file right
         // once the output directory takes them.
+        journal_.Force();
         answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
                                                  environment_.durableRecords) == Recovery::Pending;
         return;
     }
     if (!responses.Written()) response.Discard();
+    // On disk before the journal says the file ran: the next file empties
+    // the journal, the answers' durable copy until then.
+    if (environment_.durableRecords) response.Sync();
     journal_.Finished();
     executed_.Finish(file.directory, file.entry);
 }

@@ -87,9 +87,10 @@ TEST(ResponseWriterTest, RecordsTheOutputDirectoryRefusesGoToTheJournalInOrder) 
     writer.WriteResponse({"-1"});
     writer.WriteResponse({"3", "x"});
     EXPECT_TRUE(writer.Failed());
+    journal.Force();
     const auto state = ParseJournal(ReadBytes(dir / "journal.txt"));
     ASSERT_TRUE(state.has_value());
-    EXPECT_EQ("Line 2: -1|\r\r\nLine 2: 3|x|\r\r\n", state->keptRecords);
+    EXPECT_EQ("Line 1: 0|\r\r\nLine 2: -1|\r\r\nLine 2: 3|x|\r\r\n", state->records);
     const std::string text = ReadBytes(dir / "log.txt");
     EXPECT_NE(text.find("Erro ao gravar o arquivo de resposta ("), std::string::npos);
     EXPECT_EQ(text.find("\r\r\n"), text.size() - 3) << "logged once";
