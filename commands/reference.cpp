@@ -34,7 +34,7 @@ std::string Row(const CommandRow& row) {
         const std::string kind = KindName(row.kinds[i]);
         if (IsParameter(row.kinds[i].id)) {
             parameters.push_back(kind);
-            call.push_back("p" + std::to_string(parameters.size()));
+            call.push_back(std::string("p").append(std::to_string(parameters.size())));
         } else {
             call.push_back(kind);
             response.push_back(kind);
@@ -52,7 +52,7 @@ std::string CommandReference() {
     std::string text;
     for (const Family& family : Families()) {
         text += "\n### " + std::string(family.title) + " (" + std::to_string(family.firstCode);
-        if (family.lastCode != family.firstCode) text += "-" + std::to_string(family.lastCode);
+        if (family.lastCode != family.firstCode) text.append("-").append(std::to_string(family.lastCode));
         text += ")\n\n| Code | Command | Parameters | Driver arguments | Response |\n|---|---|---|---|---|\n";
         for (const CommandRow& row : family.rows()) text += Row(row);
     }

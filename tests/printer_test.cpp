@@ -98,9 +98,10 @@ TEST_F(PrinterTest, TheReceiptSurvivesARestartAndADamagedMemoryIsAStatus) {
     EXPECT_EQ(Run({kSale[0], kSale[1], "."}), "Line 1: 0|\r\r\nLine 2: 0|\r\r\n");
     worker->Stop();
     StartWorker();
-    EXPECT_EQ(Run({"TORVA_Fiscal_Obter_SubTotal|", "TORVA_Fiscal_Pagamento|Dinheiro|30,00|0|||",
-                   "TORVA_Fiscal_Fechar_Cupom|1|0|", "."}),
-              "Line 1: 0|26,82|\r\r\nLine 2: 0|\r\r\nLine 3: 0|\r\r\n");
+    EXPECT_EQ(Run({"TORVA_Fiscal_Obter_SubTotal|", "TORVA_Obter_Tabela_Aliquotas_Cupom|",
+                   "TORVA_Fiscal_Pagamento|Dinheiro|30,00|0|||", "TORVA_Fiscal_Fechar_Cupom|1|0|", "."}),
+              "Line 1: 0|26,82|\r\r\nLine 2: 0|T1;T2;T3;S1|18,00;12,00;7,00;5,00|26,82;0,00;0,00;0,00|\r\r\n"
+              "Line 3: 0|\r\r\nLine 4: 0|\r\r\n");
     for (const std::string& bytes : {std::string("lixo"), std::string("ZENTRADA IMPRESSORA VIRTUAL 1\ncoo=7\n"),
                                      std::string("ZENTRADA IMPRESSORA VIRTUAL 1\ncoo=x\nfim\n")}) {
         WriteBytes(root.Path() / "printer" / "impressora_virtual.txt", bytes);

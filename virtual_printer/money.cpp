@@ -54,7 +54,10 @@ std::string FormatDecimal(std::int64_t value, int decimals) {
     for (int i = 0; i < decimals; ++i) scale *= 10;
     std::string fraction = std::to_string(magnitude % scale);
     fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
-    return (negative ? "-" : "") + std::to_string(magnitude / scale) + (decimals > 0 ? "," + fraction : "");
+    std::string text = negative ? "-" : "";
+    text += std::to_string(magnitude / scale);
+    if (decimals > 0) text.append(",").append(fraction);
+    return text;
 }
 
 }  // namespace zentrada::virtual_printer

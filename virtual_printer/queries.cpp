@@ -82,7 +82,10 @@ Status RatesOfReceipt(Printer& printer, const Call& call) {
         for (std::size_t i = 0; i < s.taxRates.size() && i < 64; ++i)
             if (s.taxRates[i].code == item.taxCode) perRate[i] += item.Net();
     std::string totals;
-    for (std::size_t i = 0; i < s.taxRates.size() && i < 64; ++i) totals += (i ? ";" : "") + FormatMoney(perRate[i]);
+    for (std::size_t i = 0; i < s.taxRates.size() && i < 64; ++i) {
+        if (i) totals += ';';
+        totals += FormatMoney(perRate[i]);
+    }
     call.Out(2, totals);
     return kOk;
 }
