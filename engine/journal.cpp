@@ -66,7 +66,7 @@ std::string JournalHeader(const JournalState& state) {
                                    : "");
 }
 
-std::string KeptRecordEntry(std::string_view record) { return CountedEntry("registro", record); }
+std::string RecordEntry(std::string_view record) { return CountedEntry("registro", record); }
 
 std::optional<JournalState> ParseJournal(std::string_view text) {
     EntryCursor cursor(text);
@@ -126,7 +126,7 @@ void Journal::Begin(const JournalState& file) {
     if (durable_ && !existed) platform::SyncDirectoryOf(path_);
 }
 
-void Journal::Record(std::string_view record) { unwritten_ += KeptRecordEntry(record); }
+void Journal::Record(std::string_view record) { unwritten_ += RecordEntry(record); }
 
 void Journal::Sending(std::int32_t line) { Append("linha " + std::to_string(line) + "\n", true); }
 

@@ -54,8 +54,8 @@ struct JournalState {
 };
 
 std::string JournalHeader(const JournalState& state);
-// The entry of a record kept in the journal.
-std::string KeptRecordEntry(std::string_view record);
+// The journal entry of a record.
+std::string RecordEntry(std::string_view record);
 // Nothing when the header is not whole: no line was sent under it.
 std::optional<JournalState> ParseJournal(std::string_view text);
 

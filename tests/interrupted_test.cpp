@@ -71,7 +71,7 @@ TEST_F(InterruptedFileTest, TheNextStartMarksTheLineInFlightAndNeverRunsTheFileA
         {"-1 answered: its count record is written", "linha 2\n", Record(2, "-1"),
          Record(2, "-1") + engine::FormatRecord(2, {"3", texts::kWrongParameterCount}), Fate::Deleted, nullptr},
         {"records the output directory refused are written from the journal", "linha 2\n" +
-         engine::KeptRecordEntry(Record(2)) + "linha 3\n", "", Record(2) + mark3, Fate::Moved,
+         engine::RecordEntry(Record(2)) + "linha 3\n", "", Record(2) + mark3, Fate::Moved,
          "Respostas guardadas gravadas"},
     };
     for (const Case& c : cases) {
