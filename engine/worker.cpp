@@ -111,7 +111,8 @@ bool Worker::TakeFile(const TakenFile& file, ResponseFile& response, const std::
     // While the output directory is missing nothing is written for the file.
     if (!unwritableResponse_.empty() && !platform::FileExists(output)) return false;
     // The journal names the file and its response before anything of the
-    // answer is on disk: whatever a crash leaves, the next start finds it.
+    // answer is written: whatever a crash leaves, the next start finds it
+    // (but an empty pending file, which the start removes).
     JournalState begin;
     begin.directory = file.directory;
     begin.name = file.name;
