@@ -2,15 +2,16 @@
 
 #include "commands/ascii.h"
 #include "commands/families.h"
+#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
 
 std::vector<CatalogueEntry> BuildCatalogue() {
-    std::vector<CatalogueEntry> entries{{"TORVA_Serial_Obter_Estado_Com", kSerialStatusCode}};
+    std::vector<CatalogueEntry> entries{{"TORVA_Serial_Obter_Estado_Com", kSerialStatusCode, nullptr}};
     for (const Family& family : Families())
-        for (const CommandRow& row : family.rows()) entries.push_back({row.name, row.code});
-    entries.push_back({".", kEndMarkerCode});
+        for (const CommandRow& row : family.rows()) entries.push_back({row.name, row.code, &row});
+    entries.push_back({".", kEndMarkerCode, nullptr});
     return entries;
 }
 
@@ -21,19 +22,20 @@ std::span<const CatalogueEntry> Catalogue() {
     return entries;
 }
 
-std::int32_t LookupCommandCode(std::string_view name) {
-    for (const CatalogueEntry& entry : Catalogue())
-        if (entry.name == name) return entry.code;
-    for (const CatalogueEntry& entry : Catalogue())
-        if (EqualIgnoringAsciiCase(entry.name, name)) return entry.code;
-    return kNotCatalogued;
+const CatalogueEntry* LookupCommand(std::string_view name) {
+    const CatalogueEntry* caseless = nullptr;
+    for (const CatalogueEntry& entry : Catalogue()) {
+        if (entry.name.size() != name.size()) continue;
+        if (entry.name == name) return &entry;
+        if (caseless == nullptr && EqualIgnoringAsciiCase(entry.name, name)) caseless = &entry;
+    }
+    return caseless;
 }
 
-const CommandRow* FindCommandRow(std::int32_t code) {
-    for (const Family& family : Families())
-        for (const CommandRow& row : family.rows())
-            if (row.code == code) return &row;
-    return nullptr;
+std::int32_t RunEntry(const CatalogueEntry& entry, const std::vector<std::string>& params,
+                      CommandContext& context) {
+    if (entry.row != nullptr) return RunCommand(*entry.row, context, params);
+    return entry.code == kEndMarkerCode ? 0 : -1;
 }
 
 }  // namespace zentrada::commands

@@ -95,10 +95,4 @@ std::int32_t RunCommand(const CommandRow& row, CommandContext& context,
     return status;
 }
 
-std::int32_t RunFamilyCommand(std::span<const CommandRow> rows, CommandContext& context,
-                              std::int32_t code, const std::vector<std::string>& params) {
-    auto row = std::find_if(rows.begin(), rows.end(), [code](const CommandRow& r) { return r.code == code; });
-    return row == rows.end() ? -1 : RunCommand(*row, context, params);
-}
-
 }  // namespace zentrada::commands

@@ -62,7 +62,7 @@ void CommandFileReader::ReadOptions(FileOptions& options, std::vector<FileLine>*
         if (option || (!line.empty() && line[0] == ';')) {
             if (block != nullptr)
                 block->push_back({lineNumber_, option ? LineKind::Option : LineKind::Comment,
-                                  std::string(Trim(line, " \t\r\n")), {}, 0});
+                                  std::string(Trim(line, " \t\r\n")), {}, nullptr});
             continue;
         }
         --lineNumber_;
@@ -78,7 +78,7 @@ std::optional<FileLine> CommandFileReader::ReadNextLine() {
     const auto piece = pieces.Next(kCommandPieceChars);
     position_ = pieces.Position();
     if (!piece) return std::nullopt;
-    FileLine line{++lineNumber_, LineKind::Empty, std::string(Trim(*piece, " \t\r\n")), {}, 0};
+    FileLine line{++lineNumber_, LineKind::Empty, std::string(Trim(*piece, " \t\r\n")), {}, nullptr};
     if (line.text.starts_with('/')) {
         line.kind = LineKind::OptionOutsideBlock;
     } else if (line.text.starts_with(';')) {
@@ -105,7 +105,7 @@ CommandFile ReadCommandFile(std::string_view text) {
     CommandFileReader reader{std::string(text)};
     reader.ReadOptions(file.options, &file.lines);
     while (auto line = reader.ReadNextLine()) {
-        if (line->kind == LineKind::Command) line->code = commands::LookupCommandCode(line->command.name);
+        if (line->kind == LineKind::Command) line->entry = commands::LookupCommand(line->command.name);
         file.lines.push_back(std::move(*line));
     }
     return file;
