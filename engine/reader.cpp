@@ -1,5 +1,7 @@
 #include "engine/reader.h"
 
+#include <algorithm>
+
 #include "commands/ascii.h"
 #include "commands/catalogue.h"
 #include "engine/text_file.h"
@@ -33,6 +35,8 @@ std::optional<commands::CommandLine> ParseCommandLine(std::string_view line) {
     if (!name) return std::nullopt;
     commands::CommandLine command;
     command.name = *name;
+    const std::string_view rest = line.substr(cursor.position);
+    command.params.reserve(std::min<std::size_t>(std::count(rest.begin(), rest.end(), '|'), commands::kMaxParameters));
     while (command.ParamCount() < commands::kMaxParameters) {
         const auto field = SplitField(cursor, '|');
         if (!field) break;
@@ -78,12 +82,15 @@ std::optional<FileLine> CommandFileReader::ReadNextLine() {
     const auto piece = pieces.Next(kCommandPieceChars);
     position_ = pieces.Position();
     if (!piece) return std::nullopt;
-    FileLine line{++lineNumber_, LineKind::Empty, std::string(Trim(*piece, " \t\r\n")), {}, nullptr};
-    if (line.text.starts_with('/')) {
+    const std::string_view text = Trim(*piece, " \t\r\n");
+    FileLine line{++lineNumber_, LineKind::Empty, {}, {}, nullptr};
+    if (text.starts_with('/')) {
         line.kind = LineKind::OptionOutsideBlock;
-    } else if (line.text.starts_with(';')) {
+        line.text = text;
+    } else if (text.starts_with(';')) {
         line.kind = LineKind::Comment;
-    } else if (auto parsed = ParseCommandLine(line.text)) {
+        line.text = text;
+    } else if (auto parsed = ParseCommandLine(text)) {
         line.kind = LineKind::Command;
         line.command = std::move(*parsed);
     }
@@ -102,6 +109,8 @@ bool CommandFileReader::ReadNextCommandLine(commands::CommandLine& command) {
 
 CommandFile ReadCommandFile(std::string_view text) {
     CommandFile file;
+    // One line per line feed, unless a line is longer than a piece.
+    file.lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     CommandFileReader reader{std::string(text)};
     reader.ReadOptions(file.options, &file.lines);
     while (auto line = reader.ReadNextLine()) {

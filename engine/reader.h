@@ -49,7 +49,7 @@ enum class LineKind {
 struct FileLine {
     std::int32_t number = 0;
     LineKind kind = LineKind::Command;
-    std::string text;               // the piece read, blanks trimmed from both ends
+    std::string text;               // the piece read, blanks trimmed from both ends; empty for a command line
     commands::CommandLine command;  // a command line's name and parameters
     // A command line's catalogue entry, looked up once when the file is read
     // (ReadCommandFile); none when the name is not catalogued.

@@ -149,6 +149,12 @@ TEST_F(FrameTest, BuffersHoldWhatTheirSizeAllows) {
     ASSERT_EQ(responses.records.size(), 2u);
     EXPECT_EQ(responses.records[0][1].size(), 49u);
     EXPECT_EQ(responses.records[1][1].size(), 1499u);
+    // What one command's outputs held never reaches the next one's buffers.
+    Run("TORVA_Obter_Dados_Usuario", {});
+    Run("TORVA_Obter_Estado_ImpressoraEX", {});
+    EXPECT_EQ(Trace(),
+              "TORVA_Fiscal_Obter_SubTotal|<out>|\nTORVA_Obter_Dados_Usuario|<out>|\nTORVA_Obter_Dados_Usuario|<out>|\n"
+              "TORVA_Obter_Estado_ImpressoraEX|<out>|<out>|<out>|<out>|\n");
 }
 
 TEST_F(FrameTest, DriverLogCommandKeepsItsPathAndLevel) {
