@@ -1,5 +1,7 @@
 #include "commands/catalogue.h"
 
+#include <algorithm>
+
 #include "commands/ascii.h"
 #include "commands/families.h"
 #include "commands/frame.h"
@@ -15,6 +17,28 @@ std::vector<CatalogueEntry> BuildCatalogue() {
     return entries;
 }
 
+// A hash of a name with A to Z read as upper case: the names a lookup
+// matches share it.
+std::uint32_t CaselessHash(std::string_view name) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(AsciiUpper(c))) * 16777619u;
+    return hash;
+}
+
+struct HashedEntry {
+    std::uint32_t hash;
+    const CatalogueEntry* entry;
+    friend bool operator<(const HashedEntry& a, const HashedEntry& b) { return a.hash < b.hash; }
+};
+
+// The entries by hash, those of one hash in catalogue order.
+std::vector<HashedEntry> BuildIndex() {
+    std::vector<HashedEntry> index;
+    for (const CatalogueEntry& entry : Catalogue()) index.push_back({CaselessHash(entry.name), &entry});
+    std::stable_sort(index.begin(), index.end());
+    return index;
+}
+
 }  // namespace
 
 std::span<const CatalogueEntry> Catalogue() {
@@ -23,11 +47,14 @@ std::span<const CatalogueEntry> Catalogue() {
 }
 
 const CatalogueEntry* LookupCommand(std::string_view name) {
+    static const std::vector<HashedEntry> index = BuildIndex();
+    // Of the entries with the name's hash, in catalogue order: the one that
+    // matches exactly, else the first that matches but for letter case.
+    const auto [first, last] = std::equal_range(index.begin(), index.end(), HashedEntry{CaselessHash(name), nullptr});
     const CatalogueEntry* caseless = nullptr;
-    for (const CatalogueEntry& entry : Catalogue()) {
-        if (entry.name.size() != name.size()) continue;
-        if (entry.name == name) return &entry;
-        if (caseless == nullptr && EqualIgnoringAsciiCase(entry.name, name)) caseless = &entry;
+    for (auto it = first; it != last; ++it) {
+        if (it->entry->name == name) return it->entry;
+        if (caseless == nullptr && EqualIgnoringAsciiCase(it->entry->name, name)) caseless = it->entry;
     }
     return caseless;
 }

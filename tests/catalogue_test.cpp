@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 
+#include "commands/ascii.h"
 #include "commands/catalogue.h"
 #include "commands/conversions.h"
 #include "commands/families.h"
@@ -45,6 +47,25 @@ TEST(LookupTest, ExactCaseReachesTheNamesThatDifferOnlyInCase) {
     EXPECT_EQ(Code("TORVA_RelatorioFiscal_RZEX"), 302);
     EXPECT_EQ(Code("TORVA_RelatorioFiscal_RZEx"), 308);
     EXPECT_EQ(Code("TORVA_RELATORIOFISCAL_RZEx"), 302);
+}
+
+// The lookup finds what a scan of the catalogue in order finds: the name
+// as written, else the first that matches but for letter case.
+TEST(LookupTest, FindsWhatAScanInCatalogueOrderFinds) {
+    const auto scan = [](std::string_view name) -> const CatalogueEntry* {
+        for (const CatalogueEntry& entry : Catalogue())
+            if (entry.name == name) return &entry;
+        for (const CatalogueEntry& entry : Catalogue())
+            if (EqualIgnoringAsciiCase(entry.name, name)) return &entry;
+        return nullptr;
+    };
+    for (const CatalogueEntry& entry : Catalogue()) {
+        std::string lower(entry.name);
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const std::string& name : {std::string(entry.name), AsciiUpper(entry.name), lower,
+                                        std::string(entry.name) + "X", std::string(entry.name.substr(1))})
+            EXPECT_EQ(LookupCommand(name), scan(name)) << name;
+    }
 }
 
 TEST(CatalogueTest, HoldsEveryCodeOfEveryRangeOnce) {
