@@ -109,8 +109,6 @@ bool CommandFileReader::ReadNextCommandLine(commands::CommandLine& command) {
 
 CommandFile ReadCommandFile(std::string_view text) {
     CommandFile file;
-    // One line per line feed, unless a line is longer than a piece.
-    file.lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     CommandFileReader reader{std::string(text)};
     reader.ReadOptions(file.options, &file.lines);
     while (auto line = reader.ReadNextLine()) {
