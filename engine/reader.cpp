@@ -35,8 +35,10 @@ std::optional<commands::CommandLine> ParseCommandLine(std::string_view line) {
     if (!name) return std::nullopt;
     commands::CommandLine command;
     command.name = *name;
+    // One parameter per "|" after the name, up to the limit.
     const std::string_view rest = line.substr(cursor.position);
-    command.params.reserve(std::min<std::size_t>(std::count(rest.begin(), rest.end(), '|'), commands::kMaxParameters));
+    const auto bars = static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '|'));
+    command.params.reserve(std::min(bars, static_cast<std::size_t>(commands::kMaxParameters)));
     while (command.ParamCount() < commands::kMaxParameters) {
         const auto field = SplitField(cursor, '|');
         if (!field) break;

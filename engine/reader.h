@@ -49,8 +49,10 @@ enum class LineKind {
 struct FileLine {
     std::int32_t number = 0;
     LineKind kind = LineKind::Command;
-    std::string text;               // the piece read, blanks trimmed from both ends; empty for a command line
-    commands::CommandLine command;  // a command line's name and parameters
+    // The piece read, blanks trimmed from both ends; empty for a command
+    // line, which is kept as its name and parameters in `command`.
+    std::string text;
+    commands::CommandLine command;
     // A command line's catalogue entry, looked up once when the file is read
     // (ReadCommandFile); none when the name is not catalogued.
     const commands::CatalogueEntry* entry = nullptr;
