@@ -1,6 +1,5 @@
 // Authentication printing.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -12,6 +11,6 @@ constexpr CommandRow kAutenticarRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteAutenticar, AutenticarRows, kAutenticarRows)
+std::span<const CommandRow> AutenticarRows() { return kAutenticarRows; }
 
 }  // namespace zentrada::commands

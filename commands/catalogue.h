@@ -1,4 +1,5 @@
-// Command names to command codes, and codes to their family handlers.
+// Command names to their catalogue entries: the code and the row the frame
+// runs. A command file's lines are looked up once, when the file is read.
 #pragma once
 
 #include <cstdint>
@@ -20,24 +21,24 @@ struct CommandRow;
 struct CatalogueEntry {
     std::string_view name;
     std::int32_t code;
+    // The family row the frame runs; none for the end marker and the serial
+    // status code.
+    const CommandRow* row;
 };
 
 // The 194 entries in catalogue order.
 std::span<const CatalogueEntry> Catalogue();
 
-// The code of a command name: letter case of A to Z is ignored, every other
-// byte (blanks included) must match. A name that matches one entry exactly,
-// letter case included, selects that entry, which makes the two names that
-// differ from another only in letter case reachable.
-std::int32_t LookupCommandCode(std::string_view name);
+// The entry of a command name, none when it is not catalogued. Letter case of
+// A to Z is ignored, every other byte (blanks included) must match. A name
+// that matches one entry exactly, letter case included, selects that entry,
+// which makes the two names that differ from another only in letter case
+// reachable.
+const CatalogueEntry* LookupCommand(std::string_view name);
 
-// The row of a code from its family's table; none for the codes no family
-// runs (the end marker, the serial status code) and for uncatalogued ones.
-const CommandRow* FindCommandRow(std::int32_t code);
-
-// Runs the family handler of `code`; 0 for the end marker, -1 for any code no
-// family executes.
-std::int32_t DispatchCommand(std::int32_t code, const std::vector<std::string>& params,
-                             CommandContext& context);
+// Runs the entry's row through the frame: 0 for the end marker, -1 (as a
+// wrong parameter count) for a name no family runs.
+std::int32_t RunEntry(const CatalogueEntry& entry, const std::vector<std::string>& params,
+                      CommandContext& context);
 
 }  // namespace zentrada::commands

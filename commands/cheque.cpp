@@ -1,6 +1,5 @@
 // Cheque printing, endorsement and the cheque reader.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -25,6 +24,6 @@ constexpr CommandRow kChequeRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteCheque, ChequeRows, kChequeRows)
+std::span<const CommandRow> ChequeRows() { return kChequeRows; }
 
 }  // namespace zentrada::commands

@@ -71,6 +71,8 @@ enum class RowRule : std::uint8_t {
 };
 
 inline constexpr int kMaxDriverArguments = 16;
+// The output buffers of one command together; the frame keeps them on its stack.
+inline constexpr int kMaxOutputBytes = 6000;
 
 struct CommandRow {
     std::int32_t code = 0;
@@ -162,6 +164,8 @@ constexpr CommandRow MakeRow(const char* name) {
     static_assert(detail::ListFits<detail::KindList<Kinds...>, typename Entry::ArgumentKinds>::value,
                   "the row's kinds do not fit the driver entry point's arguments");
     static_assert(sizeof...(Kinds) <= kMaxDriverArguments);
+    static_assert((0 + ... + detail::SpecOf<Kinds>().size) <= kMaxOutputBytes,
+                  "the row's output buffers do not fit the frame's");
     CommandRow row;
     row.code = Code;
     row.name = name;

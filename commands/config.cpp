@@ -1,6 +1,5 @@
 // Configuration of the printer.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -39,6 +38,6 @@ constexpr CommandRow kConfigRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteConfig, ConfigRows, kConfigRows)
+std::span<const CommandRow> ConfigRows() { return kConfigRows; }
 
 }  // namespace zentrada::commands

@@ -1,6 +1,5 @@
 // Customer display.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -15,6 +14,6 @@ constexpr CommandRow kDisplayRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteDisplay, DisplayRows, kDisplayRows)
+std::span<const CommandRow> DisplayRows() { return kDisplayRows; }
 
 }  // namespace zentrada::commands

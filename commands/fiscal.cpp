@@ -1,6 +1,5 @@
 // Fiscal receipt: opening, items, discounts, payments, cancellations, messages and closing.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -36,6 +35,6 @@ constexpr CommandRow kFiscalRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteFiscal, FiscalRows, kFiscalRows)
+std::span<const CommandRow> FiscalRows() { return kFiscalRows; }
 
 }  // namespace zentrada::commands

@@ -1,8 +1,6 @@
 #include "commands/frame.h"
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "commands/conversions.h"
 #include "resources/texts.h"
@@ -10,9 +8,11 @@
 namespace zentrada::commands {
 namespace {
 
-// The output areas of one command, alive for that command only.
+// The output areas of one command, alive for that command only: its
+// buffers lie one after another in `bytes`, each zero-filled when placed.
 struct OutputAreas {
-    std::vector<std::unique_ptr<char[]>> buffers;
+    std::array<char, kMaxOutputBytes> bytes;
+    std::size_t used = 0;
     std::array<std::int32_t, kMaxDriverArguments> numbers{};
 };
 
@@ -28,9 +28,10 @@ void PrepareArguments(const CommandRow& row, const std::vector<std::string>& par
             case KindId::Bool:
             case KindId::Char: arg.value = ParameterValue(kind.id, params[next++]); break;
             case KindId::Out:
-                // value-initialised: zero-filled
-                areas.buffers.push_back(std::make_unique<char[]>(kind.size));
-                arg.buffer = areas.buffers.back().get();
+                // Every row's buffers fit together: MakeRow checks them.
+                arg.buffer = areas.bytes.data() + areas.used;
+                std::memset(arg.buffer, 0, static_cast<std::size_t>(kind.size));
+                areas.used += static_cast<std::size_t>(kind.size);
                 break;
             case KindId::OutInt:
             case KindId::OutFlag: arg.number = &areas.numbers[i]; break;
@@ -40,7 +41,9 @@ void PrepareArguments(const CommandRow& row, const std::vector<std::string>& par
 
 std::vector<std::string> RecordFields(const CommandRow& row, std::int32_t status,
                                       const std::array<DriverArgument, kMaxDriverArguments>& args) {
-    std::vector<std::string> fields{std::to_string(status)};
+    std::vector<std::string> fields;
+    fields.reserve(static_cast<std::size_t>(1 + row.kindCount - row.parameterCount));
+    fields.push_back(std::to_string(status));
     for (int i = 0; i < row.kindCount; ++i) {
         const KindSpec kind = row.kinds[i];
         const DriverArgument& arg = args[i];
@@ -57,8 +60,7 @@ std::vector<std::string> RecordFields(const CommandRow& row, std::int32_t status
 }
 
 void KeepDriverLog(CommandContext& context, const std::vector<std::string>& params) {
-    const std::string& path = params[0];
-    context.driverLog.path = path.substr(0, std::min(path.size(), DriverLogSetting::kMaxPath));
+    context.driverLog.path.assign(params[0], 0, DriverLogSetting::kMaxPath);
     context.driverLog.level = ParseDecimal(params[1]);
 }
 
@@ -93,12 +95,6 @@ std::int32_t RunCommand(const CommandRow& row, CommandContext& context,
     }
     if (row.rule == RowRule::SetsDriverLog) KeepDriverLog(context, params);
     return status;
-}
-
-std::int32_t RunFamilyCommand(std::span<const CommandRow> rows, CommandContext& context,
-                              std::int32_t code, const std::vector<std::string>& params) {
-    auto row = std::find_if(rows.begin(), rows.end(), [code](const CommandRow& r) { return r.code == code; });
-    return row == rows.end() ? -1 : RunCommand(*row, context, params);
 }
 
 }  // namespace zentrada::commands

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands/command_context.h"
 #include "commands/command_line.h"
@@ -20,9 +21,5 @@ std::int32_t ParameterValue(KindId kind, std::string_view text);
 // one response record has been written.
 std::int32_t RunCommand(const CommandRow& row, CommandContext& context,
                         const std::vector<std::string>& params);
-
-// Runs the row of `code` from a family table; -1 when the table has none.
-std::int32_t RunFamilyCommand(std::span<const CommandRow> rows, CommandContext& context,
-                              std::int32_t code, const std::vector<std::string>& params);
 
 }  // namespace zentrada::commands

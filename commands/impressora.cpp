@@ -1,6 +1,5 @@
 // Printer mechanics: cash drawer, paper cut and feed.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -13,6 +12,6 @@ constexpr CommandRow kImpressoraRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteImpressora, ImpressoraRows, kImpressoraRows)
+std::span<const CommandRow> ImpressoraRows() { return kImpressoraRows; }
 
 }  // namespace zentrada::commands

@@ -1,6 +1,5 @@
 // Non-fiscal documents: vouchers, CCD, management reports, withdrawal and change fund.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -40,6 +39,6 @@ constexpr CommandRow kNaoFiscalRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteNaoFiscal, NaoFiscalRows, kNaoFiscalRows)
+std::span<const CommandRow> NaoFiscalRows() { return kNaoFiscalRows; }
 
 }  // namespace zentrada::commands

@@ -2,7 +2,6 @@
 // Every text output is a 1500-byte buffer. TORVA_Verifica_Impressora_Ligada
 // is bound but never executed: it is answered as a wrong parameter count.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -84,6 +83,6 @@ constexpr CommandRow kObterRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteObter, ObterRows, kObterRows)
+std::span<const CommandRow> ObterRows() { return kObterRows; }
 
 }  // namespace zentrada::commands

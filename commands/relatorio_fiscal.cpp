@@ -1,7 +1,6 @@
 // Fiscal reports: readings X, reductions Z, fiscal memory reading, opening of the day.
 // Leitura_MF places its two outputs between its parameters.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -20,6 +19,6 @@ constexpr CommandRow kRelatorioFiscalRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteRelatorioFiscal, RelatorioFiscalRows, kRelatorioFiscalRows)
+std::span<const CommandRow> RelatorioFiscalRows() { return kRelatorioFiscalRows; }
 
 }  // namespace zentrada::commands

@@ -1,7 +1,6 @@
 // The driver library's own log. Besides its call, the command keeps the path
 // and level it was given, which the idle poll restores after every status query.
 #include "commands/families.h"
-#include "commands/frame.h"
 
 namespace zentrada::commands {
 namespace {
@@ -12,6 +11,6 @@ constexpr CommandRow kSysLogRows[] = {
 
 }  // namespace
 
-ZENTRADA_DEFINE_FAMILY(ExecuteSysLog, SysLogRows, kSysLogRows)
+std::span<const CommandRow> SysLogRows() { return kSysLogRows; }
 
 }  // namespace zentrada::commands

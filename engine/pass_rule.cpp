@@ -25,16 +25,16 @@ public:
 }  // namespace
 
 std::int32_t CheckingAnswer(const FileLine& line) {
-    if (line.code == commands::kNotCatalogued) return -1;
+    if (line.entry == nullptr) return -1;
     static const driver::DriverBinding kNoDriver{};
     NoRecords records;
     commands::DriverLogSetting driverLog;
     commands::CommandContext context{kNoDriver, records, driverLog, true};
-    return commands::DispatchCommand(line.code, line.command.params, context);
+    return commands::RunEntry(*line.entry, line.command.params, context);
 }
 
 std::optional<AgentRecord> CheckingRecord(const FileLine& line) {
-    if (line.code == commands::kNotCatalogued) return AgentRecord::UnknownCommand;
+    if (line.entry == nullptr) return AgentRecord::UnknownCommand;
     if (CheckingAnswer(line) == -1) return AgentRecord::WrongParameterCount;
     return std::nullopt;
 }
@@ -45,8 +45,8 @@ const FileLine* ExecutionPass::Next() {
     current_ = nullptr;
     while (!ended_ && next_ < file_.lines.size()) {
         const FileLine& line = file_.lines[next_++];
-        if (line.kind != LineKind::Command || line.code == commands::kEndMarkerCode) continue;
-        if (line.code != commands::kNotCatalogued) {
+        if (line.kind != LineKind::Command || line.Code() == commands::kEndMarkerCode) continue;
+        if (line.entry != nullptr) {
             current_ = &line;
             return current_;
         }

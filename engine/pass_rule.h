@@ -38,8 +38,9 @@ public:
 
     ExecutionPass(const CommandFile& file, Answer answer);
 
-    // The next line to send, or nullptr once the pass has ended. The end
-    // marker line "." is passed over, neither sent nor answered.
+    // The next line to send, a catalogued one (its entry is set), or nullptr
+    // once the pass has ended. The end marker line "." is passed over,
+    // neither sent nor answered.
     const FileLine* Next();
     // The result of the line last given by Next: 0 goes on; -1 (a wrong
     // count, or the same status from the driver) is answered with the

@@ -1,5 +1,7 @@
 #include "engine/reader.h"
 
+#include <algorithm>
+
 #include "commands/ascii.h"
 #include "commands/catalogue.h"
 #include "engine/text_file.h"
@@ -33,6 +35,10 @@ std::optional<commands::CommandLine> ParseCommandLine(std::string_view line) {
     if (!name) return std::nullopt;
     commands::CommandLine command;
     command.name = *name;
+    // One parameter per "|" after the name, up to the limit.
+    const std::string_view rest = line.substr(cursor.position);
+    const auto bars = static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '|'));
+    command.params.reserve(std::min(bars, static_cast<std::size_t>(commands::kMaxParameters)));
     while (command.ParamCount() < commands::kMaxParameters) {
         const auto field = SplitField(cursor, '|');
         if (!field) break;
@@ -62,7 +68,7 @@ void CommandFileReader::ReadOptions(FileOptions& options, std::vector<FileLine>*
         if (option || (!line.empty() && line[0] == ';')) {
             if (block != nullptr)
                 block->push_back({lineNumber_, option ? LineKind::Option : LineKind::Comment,
-                                  std::string(Trim(line, " \t\r\n")), {}, 0});
+                                  std::string(Trim(line, " \t\r\n")), {}, nullptr});
             continue;
         }
         --lineNumber_;
@@ -78,12 +84,15 @@ std::optional<FileLine> CommandFileReader::ReadNextLine() {
     const auto piece = pieces.Next(kCommandPieceChars);
     position_ = pieces.Position();
     if (!piece) return std::nullopt;
-    FileLine line{++lineNumber_, LineKind::Empty, std::string(Trim(*piece, " \t\r\n")), {}, 0};
-    if (line.text.starts_with('/')) {
+    const std::string_view text = Trim(*piece, " \t\r\n");
+    FileLine line{++lineNumber_, LineKind::Empty, {}, {}, nullptr};
+    if (text.starts_with('/')) {
         line.kind = LineKind::OptionOutsideBlock;
-    } else if (line.text.starts_with(';')) {
+        line.text = text;
+    } else if (text.starts_with(';')) {
         line.kind = LineKind::Comment;
-    } else if (auto parsed = ParseCommandLine(line.text)) {
+        line.text = text;
+    } else if (auto parsed = ParseCommandLine(text)) {
         line.kind = LineKind::Command;
         line.command = std::move(*parsed);
     }
@@ -105,7 +114,7 @@ CommandFile ReadCommandFile(std::string_view text) {
     CommandFileReader reader{std::string(text)};
     reader.ReadOptions(file.options, &file.lines);
     while (auto line = reader.ReadNextLine()) {
-        if (line->kind == LineKind::Command) line->code = commands::LookupCommandCode(line->command.name);
+        if (line->kind == LineKind::Command) line->entry = commands::LookupCommand(line->command.name);
         file.lines.push_back(std::move(*line));
     }
     return file;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/catalogue.h"
 #include "commands/command_line.h"
 
 namespace zentrada::engine {
@@ -48,9 +49,15 @@ enum class LineKind {
 struct FileLine {
     std::int32_t number = 0;
     LineKind kind = LineKind::Command;
-    std::string text;               // the piece read, blanks trimmed from both ends
-    commands::CommandLine command;  // a command line's name and parameters
-    std::int32_t code = 0;          // a command line's catalogue code (0: not catalogued)
+    // The piece read, blanks trimmed from both ends; empty for a command
+    // line, which is kept as its name and parameters in `command`.
+    std::string text;
+    commands::CommandLine command;
+    // A command line's catalogue entry, looked up once when the file is read
+    // (ReadCommandFile); none when the name is not catalogued.
+    const commands::CatalogueEntry* entry = nullptr;
+
+    std::int32_t Code() const { return entry != nullptr ? entry->code : commands::kNotCatalogued; }
 };
 
 // A command file read whole: its options and every line, skipped ones

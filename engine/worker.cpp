@@ -208,7 +208,7 @@ void Worker::RunPasses(const CommandFile& file, ResponseWriter& responses) {
         if (responses.Failed()) return;
         responses.SetLine(line->number);
         journal_.Sending(line->number);
-        pass.Sent(commands::DispatchCommand(line->code, line->command.params, context));
+        pass.Sent(commands::RunEntry(*line->entry, line->command.params, context));
     }
 }
 

@@ -57,7 +57,7 @@ Outcome Predicted(const std::string& text, int& commandLines) {
         if (verdict.verdict == shell::Verdict::CallsDriver) {
             const auto read = std::find_if(file.lines.begin(), file.lines.end(),
                                            [&](const engine::FileLine& l) { return l.number == verdict.number; });
-            const commands::CommandRow* row = commands::FindCommandRow(read->code);
+            const commands::CommandRow* row = read->entry != nullptr ? read->entry->row : nullptr;
             outcome.calls.push_back(line + (row != nullptr ? row->name : "?"));
             outcome.records.push_back(line + "0");
         } else if (verdict.verdict == shell::Verdict::Answers) {

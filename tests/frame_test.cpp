@@ -36,7 +36,12 @@ protected:
 
     std::int32_t Run(const std::string& name, std::vector<std::string> params, bool checkOnly = false) {
         CommandContext context{binding, responses, driverLog, checkOnly};
-        return DispatchCommand(LookupCommandCode(name), params, context);
+        const CatalogueEntry* entry = LookupCommand(name);
+        if (entry == nullptr) {
+            ADD_FAILURE() << name << " is not catalogued";
+            return -2;
+        }
+        return RunEntry(*entry, params, context);
     }
     std::string Trace() { return ReadBytes(dir / "trace.txt"); }
     void Script(const std::string& text) { WriteBytes(dir / "script.txt", text); }
@@ -67,11 +72,11 @@ TEST_F(FrameTest, CheckingPassValidatesOnly) {
 }
 
 TEST_F(FrameTest, CodesNoFamilyRunsAreRefused) {
-    CommandContext context{binding, responses, driverLog};
-    EXPECT_EQ(DispatchCommand(3, {}, context), -1);
-    EXPECT_EQ(DispatchCommand(126, {}, context), -1);
-    EXPECT_EQ(DispatchCommand(999, {}, context), -1);
-    EXPECT_EQ(DispatchCommand(2400, {}, context), 0);
+    for (bool checkOnly : {false, true}) {
+        EXPECT_EQ(Run("TORVA_Serial_Obter_Estado_Com", {}, checkOnly), -1);
+        EXPECT_EQ(Run("torva_serial_obter_estado_com", {"x"}, checkOnly), -1);
+        EXPECT_EQ(Run(".", {}, checkOnly), 0);
+    }
     for (std::size_t count : {0u, 1u, 5u})
         EXPECT_EQ(Run("TORVA_Verifica_Impressora_Ligada", std::vector<std::string>(count)), -1);
     EXPECT_EQ(Trace(), "");
@@ -144,6 +149,12 @@ TEST_F(FrameTest, BuffersHoldWhatTheirSizeAllows) {
     ASSERT_EQ(responses.records.size(), 2u);
     EXPECT_EQ(responses.records[0][1].size(), 49u);
     EXPECT_EQ(responses.records[1][1].size(), 1499u);
+    // What one command's outputs held never reaches the next one's buffers.
+    Run("TORVA_Obter_Dados_Usuario", {});
+    Run("TORVA_Obter_Estado_ImpressoraEX", {});
+    EXPECT_EQ(Trace(),
+              "TORVA_Fiscal_Obter_SubTotal|<out>|\nTORVA_Obter_Dados_Usuario|<out>|\nTORVA_Obter_Dados_Usuario|<out>|\n"
+              "TORVA_Obter_Estado_ImpressoraEX|<out>|<out>|<out>|<out>|\n");
 }
 
 TEST_F(FrameTest, DriverLogCommandKeepsItsPathAndLevel) {

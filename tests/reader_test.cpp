@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "commands/command_row.h"
 #include "engine/reader.h"
 #include "engine/text_file.h"
 
@@ -143,6 +144,25 @@ TEST(CommandFileReaderTest, OverlongLineContinuesAsFurtherLines) {
     EXPECT_EQ(lines[1].first, 2);
     EXPECT_EQ(lines[1].second.name, std::string(10, 'N'));
     EXPECT_EQ(lines[2].first, 3);
+}
+
+// Each command line is looked up once, as the file is read: it carries its
+// catalogue entry, and with it the row that runs it.
+TEST(CommandFileReaderTest, CommandLinesCarryTheirCatalogueEntry) {
+    const CommandFile file = ReadCommandFile("/PRE\n; caixa\ntorva_display_enviar_texto|A|\nNOPE|\n. fim\n.\n");
+    ASSERT_EQ(file.lines.size(), 6u);
+    EXPECT_EQ(file.lines[0].text, "/PRE");
+    EXPECT_EQ(file.lines[1].text, "; caixa");
+    const FileLine& display = file.lines[2];
+    ASSERT_NE(display.entry, nullptr);
+    EXPECT_EQ(display.Code(), 900);
+    ASSERT_NE(display.entry->row, nullptr);
+    EXPECT_STREQ(display.entry->row->name, "TORVA_Display_Enviar_Texto");
+    EXPECT_EQ(display.command.params, std::vector<std::string>{"A"});
+    EXPECT_EQ(file.lines[3].entry, nullptr);
+    EXPECT_EQ(file.lines[4].entry, nullptr);
+    EXPECT_EQ(file.lines[5].Code(), commands::kEndMarkerCode);
+    EXPECT_EQ(file.lines[5].entry->row, nullptr);
 }
 
 TEST(CommandFileReaderTest, BinaryGarbageNeverBreaksTheReader) {

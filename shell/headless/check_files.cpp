@@ -63,7 +63,7 @@ JudgedFile Judge(std::string_view text) {
     const auto judgeRest = [&](bool rejected, std::int32_t endLine) {
         for (const FileLine& line : file.lines) {
             if (line.kind != LineKind::Command || judged.verdicts[index(line)]) continue;
-            if (line.code == commands::kEndMarkerCode) set(line, Verdict::EndMarker);
+            if (line.Code() == commands::kEndMarkerCode) set(line, Verdict::EndMarker);
             else if (rejected) set(line, Verdict::RejectedByPre);
             else if (line.number == endLine) set(line, Verdict::EndsExecution);
             else set(line, Verdict::NotReached).endLine = endLine;
@@ -96,7 +96,7 @@ JudgedFile Judge(std::string_view text) {
 // A line such as ". fim": past the end of the execution it would have run
 // nothing, so it is not counted among the lines not run.
 bool EndsExecution(const FileLine& line) {
-    return line.code == commands::kNotCatalogued && engine::EndsExecutionPass(line.command.name);
+    return line.entry == nullptr && engine::EndsExecutionPass(line.command.name);
 }
 
 std::string Quoted(std::string_view text) {
@@ -106,9 +106,7 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string CatalogueName(const FileLine& line) {
-    for (const commands::CatalogueEntry& entry : commands::Catalogue())
-        if (entry.code == line.code) return std::string(entry.name);
-    return Quoted(line.command.name);
+    return line.entry != nullptr ? std::string(line.entry->name) : Quoted(line.command.name);
 }
 
 // `checked` is the checking pass's answer for the line.
@@ -116,7 +114,7 @@ std::string CountLabel(const FileLine& line, std::int32_t checked, const command
     const int count = line.command.ParamCount();
     const std::string given =
         count == 1 ? std::string(texts::kCheckOneParameter) : FillPattern(texts::kCheckParameters, {std::to_string(count)});
-    if (checked != -1 || line.code == commands::kNotCatalogued) return given;
+    if (checked != -1 || line.entry == nullptr) return given;
     if (row == nullptr || row->rule == commands::RowRule::NeverExecuted)
         return FillPattern(texts::kCheckNeverExecuted, {given});
     return FillPattern(texts::kCheckExpected, {given, std::to_string(row->parameterCount)});
@@ -184,7 +182,7 @@ std::string LineReport(const FileLine& line, const std::optional<LineVerdict>& v
             if (verdict->verdict == Verdict::EndMarker || verdict->verdict == Verdict::EndsExecution) {
                 what = VerdictText(line, *verdict);
             } else {
-                const commands::CommandRow* row = commands::FindCommandRow(line.code);
+                const commands::CommandRow* row = line.entry != nullptr ? line.entry->row : nullptr;
                 what = FillPattern(texts::kCheckCommand,
                                    {CatalogueName(line), CountLabel(line, checked, row), VerdictText(line, *verdict)});
                 details = ParameterLines(line, row);
