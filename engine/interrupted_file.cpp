@@ -85,9 +85,8 @@ Ending EndingOf(const JournalState& state, const std::optional<std::string>& tex
     if (tail.empty() || tail.front() == inFlight) {
         expected.push_back(inFlight);
     } else if (text) {
-        const CommandFile file = ReadCommandFile(FoldTextMode(*text));
         expected.emplace_back(tail.front());
-        ExecutionPass pass(file, [&expected](const FileLine& line, AgentRecord record) {
+        ExecutionPass pass(FoldTextMode(*text), [&expected](const FileLine& line, AgentRecord record) {
             expected.push_back(FormatRecord(line.number, AgentRecordFields(record)));
         });
         if (!pass.ResumeAt(sent)) {

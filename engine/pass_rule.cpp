@@ -39,12 +39,33 @@ std::optional<AgentRecord> CheckingRecord(const FileLine& line) {
     return std::nullopt;
 }
 
-ExecutionPass::ExecutionPass(const CommandFile& file, Answer answer) : file_(file), answer_(std::move(answer)) {}
+bool CheckingPassRejects(std::string_view text, const AgentAnswer& answer) {
+    CommandFileReader reader{std::string(text)};
+    FileOptions options;
+    reader.ReadOptions(options);
+    bool rejected = false;
+    while (const auto line = reader.ReadNextLine()) {
+        if (line->kind != LineKind::Command) continue;
+        if (const auto record = CheckingRecord(*line)) {
+            answer(*line, *record);
+            rejected = true;
+        }
+    }
+    return rejected;
+}
+
+ExecutionPass::ExecutionPass(std::string_view text, Answer answer)
+    : reader_(std::string(text)), answer_(std::move(answer)) {
+    reader_.ReadOptions(options_);
+}
 
 const FileLine* ExecutionPass::Next() {
     current_ = nullptr;
-    while (!ended_ && next_ < file_.lines.size()) {
-        const FileLine& line = file_.lines[next_++];
+    while (!ended_) {
+        auto read = reader_.ReadNextLine();
+        if (!read) break;
+        line_ = std::move(*read);
+        const FileLine& line = line_;
         if (line.kind != LineKind::Command || line.Code() == commands::kEndMarkerCode) continue;
         if (line.entry != nullptr) {
             current_ = &line;
@@ -69,7 +90,7 @@ void ExecutionPass::Sent(std::int32_t result) {
 }
 
 void ExecutionPass::Fail(const FileLine& line) {
-    if (!file_.options.stopOnError) return;
+    if (!options_.stopOnError) return;
     ended_ = true;
     endLine_ = line.number;
 }

@@ -30,18 +30,28 @@ std::int32_t CheckingAnswer(const FileLine& line);
 // The checking pass's record for a command line, if any.
 std::optional<AgentRecord> CheckingRecord(const FileLine& line);
 
-// The execution pass over a file read whole. Next gives each line to send in
-// turn; Sent takes its result. Lines the pass answers itself go to `answer`.
+using AgentAnswer = std::function<void(const FileLine& line, AgentRecord record)>;
+
+// The checking pass ("/PRE") over a file's text: every command line it
+// rejects goes to `answer`; true when it rejects the file.
+bool CheckingPassRejects(std::string_view text, const AgentAnswer& answer);
+
+// The execution pass over a file's text (as text mode reads it), read one
+// line at a time. Next gives each line to send in turn; Sent takes its
+// result. Lines the pass answers itself go to `answer`.
 class ExecutionPass {
 public:
-    using Answer = std::function<void(const FileLine& line, AgentRecord record)>;
+    using Answer = AgentAnswer;
 
-    ExecutionPass(const CommandFile& file, Answer answer);
+    ExecutionPass(std::string_view text, Answer answer);
+
+    // The file's options, from its option block.
+    const FileOptions& Options() const { return options_; }
 
     // The next line to send, a catalogued one (its entry is set), or nullptr
     // once the pass has ended. The end marker line "." is passed over,
     // neither sent nor answered.
-    const FileLine* Next();
+    const FileLine* Next();  // valid until the next call
     // The result of the line last given by Next: 0 goes on; -1 (a wrong
     // count, or the same status from the driver) is answered with the
     // count record; any other fails. A failure ends the pass unless /NOSTOP.
@@ -59,9 +69,10 @@ public:
 private:
     void Fail(const FileLine& line);
 
-    const CommandFile& file_;
+    CommandFileReader reader_;
+    FileOptions options_;
     Answer answer_;
-    std::size_t next_ = 0;
+    FileLine line_;
     const FileLine* current_ = nullptr;
     bool ended_ = false;
     std::int32_t endLine_ = 0;

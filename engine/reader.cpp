@@ -95,6 +95,7 @@ std::optional<FileLine> CommandFileReader::ReadNextLine() {
     } else if (auto parsed = ParseCommandLine(text)) {
         line.kind = LineKind::Command;
         line.command = std::move(*parsed);
+        line.entry = commands::LookupCommand(line.command.name);
     }
     return line;
 }
@@ -113,10 +114,7 @@ CommandFile ReadCommandFile(std::string_view text) {
     CommandFile file;
     CommandFileReader reader{std::string(text)};
     reader.ReadOptions(file.options, &file.lines);
-    while (auto line = reader.ReadNextLine()) {
-        if (line->kind == LineKind::Command) line->entry = commands::LookupCommand(line->command.name);
-        file.lines.push_back(std::move(*line));
-    }
+    while (auto line = reader.ReadNextLine()) file.lines.push_back(std::move(*line));
     return file;
 }
 

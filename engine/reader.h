@@ -53,8 +53,8 @@ struct FileLine {
     // line, which is kept as its name and parameters in `command`.
     std::string text;
     commands::CommandLine command;
-    // A command line's catalogue entry, looked up once when the file is read
-    // (ReadCommandFile); none when the name is not catalogued.
+    // A command line's catalogue entry, looked up once when the line is
+    // read; none when the name is not catalogued.
     const commands::CatalogueEntry* entry = nullptr;
 
     std::int32_t Code() const { return entry != nullptr ? entry->code : commands::kNotCatalogued; }

@@ -164,8 +164,7 @@ void Worker::RestoreDriverLog() {
 
 void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
     ResponseWriter responses(response, log_, &journal_);
-    const CommandFile commandFile = ReadCommandFile(file.text);
-    RunPasses(commandFile, responses);
+    RunPasses(file.text, responses);
     if (responses.Failed()) {
         // Cut short: the journal holds the answers, and puts the file right
         // once the output directory takes them.
@@ -182,26 +181,19 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
     executed_.Finish(file.directory, file.entry);
 }
 
-void Worker::RunPasses(const CommandFile& file, ResponseWriter& responses) {
-    engine_.options = file.options;
-    commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
-    if (file.options.checkOnly) {
-        bool rejected = false;
-        for (const FileLine& line : file.lines) {
-            if (line.kind != LineKind::Command) continue;
-            if (const auto record = CheckingRecord(line)) {
-                responses.SetLine(line.number);
-                responses.WriteResponse(AgentRecordFields(*record));
-                rejected = true;
-            }
-        }
-        if (rejected) return;
-        engine_.options.checkOnly = false;
-    }
-    ExecutionPass pass(file, [&responses](const FileLine& line, AgentRecord record) {
+void Worker::RunPasses(std::string_view text, ResponseWriter& responses) {
+    // Read a line at a time: a long file is never held as lines.
+    const AgentAnswer answer = [&responses](const FileLine& line, AgentRecord record) {
         responses.SetLine(line.number);
         responses.WriteResponse(AgentRecordFields(record));
-    });
+    };
+    ExecutionPass pass(text, answer);
+    engine_.options = pass.Options();
+    if (engine_.options.checkOnly) {
+        if (CheckingPassRejects(text, answer)) return;
+        engine_.options.checkOnly = false;
+    }
+    commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
     while (const FileLine* line = pass.Next()) {
         // A record that missed its file ends the sending: the printer's
         // answers must never outrun what the disk holds of them.

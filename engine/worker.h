@@ -53,7 +53,7 @@ private:
     void IdlePoll();
     void RestoreDriverLog();
     void ProcessFile(const TakenFile& file, ResponseFile& response);
-    void RunPasses(const CommandFile& file, ResponseWriter& responses);
+    void RunPasses(std::string_view text, ResponseWriter& responses);
     // Answers kept in the journal while the output directory refused them.
     bool AnswersPending();
 

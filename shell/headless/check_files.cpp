@@ -51,7 +51,8 @@ JudgedFile Judge(std::string_view text) {
     for (std::size_t i = 0; i < file.lines.size(); ++i)
         if (file.lines[i].kind == LineKind::Command) judged.checked[i] = engine::CheckingAnswer(file.lines[i]);
 
-    const auto index = [&file](const FileLine& line) { return static_cast<std::size_t>(&line - file.lines.data()); };
+    // Lines are numbered from 1, every physical piece counted.
+    const auto index = [](const FileLine& line) { return static_cast<std::size_t>(line.number - 1); };
     const auto set = [&judged, &index](const FileLine& line, Verdict verdict) -> LineVerdict& {
         return judged.verdicts[index(line)].emplace(LineVerdict{line.number, verdict});
     };
@@ -70,21 +71,11 @@ JudgedFile Judge(std::string_view text) {
         }
     };
 
-    if (file.options.checkOnly) {
-        bool rejected = false;
-        for (const FileLine& line : file.lines) {
-            if (line.kind != LineKind::Command) continue;
-            if (const auto record = engine::CheckingRecord(line)) {
-                answer(line, *record);
-                rejected = true;
-            }
-        }
-        if (rejected) {
-            judgeRest(true, 0);
-            return judged;
-        }
+    if (file.options.checkOnly && engine::CheckingPassRejects(text, answer)) {
+        judgeRest(true, 0);
+        return judged;
     }
-    engine::ExecutionPass pass(file, answer);
+    engine::ExecutionPass pass(text, answer);
     while (const FileLine* line = pass.Next()) {
         set(*line, Verdict::CallsDriver);
         pass.Sent(judged.checked[index(*line)] == -1 ? -1 : 0);
