@@ -9,8 +9,14 @@ namespace {
 
 bool HasRecord(const fs::path& out, const std::string& stem) {
     const std::string prefix = stem + "_";
-    for (const auto& entry : fs::directory_iterator(out))
-        if (entry.path().filename().string().starts_with(prefix) && fs::file_size(entry.path()) > 0) return true;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        if (!entry.path().filename().string().starts_with(prefix)) continue;
+        // The response's temporary file may be renamed between the listing
+        // and the look at its size.
+        std::error_code gone;
+        const auto size = fs::file_size(entry.path(), gone);
+        if (!gone && size > 0) return true;
+    }
     return false;
 }
 

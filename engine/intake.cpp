@@ -126,20 +126,94 @@ std::string FormatStamp(const platform::LocalTime& t) {
 }
 
 std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory, bool simpleMode) {
-    std::vector<platform::FileEntry> candidates = platform::ListFiles(directory);
-    std::erase_if(candidates, [&](const platform::FileEntry& e) { return !IsCommandFileName(e.name, simpleMode); });
-    // A POS expects its files answered in the order it wrote them.
-    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.lastWriteNs, a.name) < std::tie(b.lastWriteNs, b.name);
-    });
-    ForgetVanishedWaitingFiles(directory, candidates);
+    List(directory, simpleMode);
+    return Choose(directory, true);
+}
+
+std::optional<TakenFile> Intake::NextFile(const std::string& directory, bool simpleMode,
+                                          const platform::DirectoryChanges& changes) {
+    if (!changes.complete || !listed_ || directory != directory_ || simpleMode != simpleMode_ ||
+        std::chrono::steady_clock::now() - listedAt_ >= listEvery_)
+        return ScanInputDirectory(directory, simpleMode);
+    for (const std::string& name : changes.names) {
+        if (IsCommandFileName(name, simpleMode)) LookUp(directory, name);
+    }
+    return Choose(directory, false);
+}
+
+void Intake::List(const std::string& directory, bool simpleMode) {
+    std::map<Order, KnownFile> known;
+    if (listed_ && directory == directory_ && simpleMode == simpleMode_) known = std::move(files_);
+    files_.clear();
+    lastWrites_.clear();
+    directory_ = directory;
+    simpleMode_ = simpleMode;
+    listed_ = true;
+    listedAt_ = std::chrono::steady_clock::now();
+    std::vector<std::pair<Order, platform::FileEntry>> listed;
+    for (platform::FileEntry& entry : platform::ListFiles(directory)) {
+        if (IsCommandFileName(entry.name, simpleMode))
+            listed.emplace_back(Order{entry.lastWriteNs, entry.name}, std::move(entry));
+    }
+    // In the order of both, so that each file meets what was known of it in
+    // one pass.
+    std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    lastWrites_.reserve(listed.size());
+    auto was = known.begin();
+    for (auto& [order, entry] : listed) {
+        while (was != known.end() && was->first < order) ++was;
+        Know(std::move(entry), was != known.end() && was->first == order ? &was->second : nullptr);
+    }
+}
+
+void Intake::LookUp(const std::string& directory, const std::string& name) {
+    Replace(name, platform::FindFile(platform::JoinPath(directory, name)));
+}
+
+void Intake::Replace(const std::string& name, std::optional<platform::FileEntry> entry) {
+    std::optional<KnownFile> was;
+    if (const auto place = lastWrites_.find(name); place != lastWrites_.end()) {
+        was = std::move(files_.extract(Order{place->second, name}).mapped());
+        lastWrites_.erase(place);
+    }
+    if (entry) Know(std::move(*entry), was ? &*was : nullptr);
+}
+
+void Intake::Know(platform::FileEntry entry, const KnownFile* was) {
+    // What was read of a file holds while it stays the same file.
+    const bool waiting =
+        was != nullptr && was->waiting && IdentityOf(directory_, was->entry) == IdentityOf(directory_, entry);
+    lastWrites_[entry.name] = entry.lastWriteNs;
+    Order order{entry.lastWriteNs, entry.name};
+    files_.emplace_hint(files_.end(), std::move(order), KnownFile{std::move(entry), waiting});
+}
+
+std::optional<TakenFile> Intake::Choose(const std::string& directory, bool all) {
     const platform::LocalTime now = platform::Now();
-    for (const platform::FileEntry& entry : candidates) {
-        if (shared_.IsUndeletedFile(IdentityOf(directory, entry))) continue;
-        if (auto text = CheckCommandFile(directory, entry, now)) {
-            return TakenFile{directory, entry.name, BaseName(entry.name), FormatStamp(platform::Now()),
-                             std::move(*text), entry};
+    for (auto at = files_.begin(); at != files_.end();) {
+        KnownFile& file = at->second;
+        // A known waiting file changes only under a name notified; its age
+        // is looked at with each listing.
+        if ((file.waiting && !all) || shared_.IsUndeletedFile(IdentityOf(directory, file.entry))) {
+            ++at;
+            continue;
         }
+        // Read against its entry as it is now, as right after a listing:
+        // the entry is what the journal records of the file. One changed
+        // meanwhile may have its place before.
+        if (!all) {
+            auto current = platform::FindFile(platform::JoinPath(directory, file.entry.name));
+            if (!current || IdentityOf(directory, *current) != IdentityOf(directory, file.entry)) {
+                Replace(std::string(at->first.second), std::move(current));
+                at = files_.begin();
+                continue;
+            }
+        }
+        if (auto text = CheckCommandFile(directory, file, now)) {
+            return TakenFile{directory, file.entry.name, BaseName(file.entry.name), FormatStamp(platform::Now()),
+                             std::move(*text), file.entry};
+        }
+        ++at;
     }
     return std::nullopt;
 }
@@ -172,32 +246,23 @@ std::optional<std::string> ReadyText(const std::string& path, std::uint64_t size
 
 }  // namespace
 
-std::optional<std::string> Intake::CheckCommandFile(const std::string& directory, const platform::FileEntry& entry,
+std::optional<std::string> Intake::CheckCommandFile(const std::string& directory, KnownFile& file,
                                                     const platform::LocalTime& now) {
-    const SharedState::FileIdentity identity = IdentityOf(directory, entry);
     // A waiting file that has not changed since it was read is not read
     // again: a slow writer's files would otherwise be read at every scan. Its
     // age still counts for abandonment.
-    if (!waitingFiles_.contains(identity)) {
+    if (!file.waiting) {
         bool unreadable = false;
-        if (auto text = ReadyText(identity.path, entry.size, unreadable)) return text;
+        if (auto text = ReadyText(platform::JoinPath(directory, file.entry.name), file.entry.size, unreadable))
+            return text;
         if (unreadable) return std::nullopt;
-        waitingFiles_.insert(identity);
+        file.waiting = true;
     }
-    if (IsAbandoned(now, entry.lastWrite)) {
-        waitingFiles_.erase(identity);
-        MoveAbandoned(directory, entry);
+    if (IsAbandoned(now, file.entry.lastWrite)) {
+        file.waiting = false;
+        MoveAbandoned(directory, file.entry);
     }
     return std::nullopt;
-}
-
-// Keeps the waiting files' record to the files still listed as they are.
-void Intake::ForgetVanishedWaitingFiles(const std::string& directory,
-                                        const std::vector<platform::FileEntry>& listed) {
-    if (waitingFiles_.empty()) return;
-    std::set<SharedState::FileIdentity> present;
-    for (const platform::FileEntry& entry : listed) present.insert(IdentityOf(directory, entry));
-    std::erase_if(waitingFiles_, [&](const SharedState::FileIdentity& file) { return !present.contains(file); });
 }
 
 void Intake::MoveAbandoned(const std::string& directory, const platform::FileEntry& entry) {

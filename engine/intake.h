@@ -3,17 +3,21 @@
 // of executed files.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "engine/agent_engine.h"
 #include "engine/agent_log.h"
+#include "platform/directory_watch.h"
 #include "platform/platform.h"
 
 namespace zentrada::engine {
@@ -61,23 +65,57 @@ struct TakenFile {
 
 class Intake {
 public:
-    Intake(SharedState& shared, const AgentLog& log) : shared_(shared), log_(log) {}
+    Intake(SharedState& shared, const AgentLog& log, std::chrono::milliseconds listEvery = std::chrono::seconds(1))
+        : shared_(shared), log_(log), listEvery_(listEvery) {}
 
     // The oldest ready command file (last-write time, then name), read whole;
-    // abandoned files met on the way are moved to their ".bad" names.
+    // abandoned files met on the way are moved to their ".bad" names. The
+    // directory is listed whole.
     std::optional<TakenFile> ScanInputDirectory(const std::string& directory, bool simpleMode);
+    // The same choice, from the files known since the last listing: only
+    // the names in `changes`, and a file before it is read, are looked up
+    // again. The directory is listed instead when the changes are
+    // incomplete, the directory or the mode differ from the last scan's, and
+    // every `listEvery`: only then are waiting files looked at for
+    // abandonment.
+    std::optional<TakenFile> NextFile(const std::string& directory, bool simpleMode,
+                                      const platform::DirectoryChanges& changes);
 
 private:
+    struct KnownFile {
+        platform::FileEntry entry;
+        bool waiting = false;  // read and found without its marker, unchanged since
+    };
+    // The order files are taken in, last-write time then name: a POS
+    // expects its files answered in the order it wrote them.
+    using Order = std::pair<std::int64_t, std::string>;
+
+    void List(const std::string& directory, bool simpleMode);
+    // The file under `name` as it is now, or forgotten.
+    void LookUp(const std::string& directory, const std::string& name);
+    // What is known under `name` replaced by `entry`, or forgotten.
+    void Replace(const std::string& name, std::optional<platform::FileEntry> entry);
+    // Adds a file; `was` is what was known under its name before.
+    void Know(platform::FileEntry entry, const KnownFile* was);
+    // The first ready file in order; only the files not known to be waiting
+    // unless `all`.
+    std::optional<TakenFile> Choose(const std::string& directory, bool all);
     // The file's text when it is ready; moves it aside when abandoned.
-    std::optional<std::string> CheckCommandFile(const std::string& directory, const platform::FileEntry& entry,
+    std::optional<std::string> CheckCommandFile(const std::string& directory, KnownFile& file,
                                                 const platform::LocalTime& now);
     void MoveAbandoned(const std::string& directory, const platform::FileEntry& entry);
-    void ForgetVanishedWaitingFiles(const std::string& directory, const std::vector<platform::FileEntry>& listed);
 
     SharedState& shared_;
     const AgentLog& log_;
-    // Files read and found without their marker, as they were then.
-    std::set<SharedState::FileIdentity> waitingFiles_;
+    const std::chrono::milliseconds listEvery_;
+    // The command files of the directory last scanned, as listed or looked
+    // up since.
+    std::string directory_;
+    bool simpleMode_ = false;
+    bool listed_ = false;
+    std::chrono::steady_clock::time_point listedAt_;
+    std::map<Order, KnownFile> files_;
+    std::unordered_map<std::string, std::int64_t> lastWrites_;  // by name: their place in files_
     // Abandoned files whose move failed, already logged once.
     std::set<std::pair<std::string, std::int64_t>> failedMoves_;
 };

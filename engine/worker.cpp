@@ -87,7 +87,9 @@ bool Worker::RunCycle(bool pollDue) {
     // run the same file. No file is taken while answers wait for the output
     // directory: the journal holds them.
     std::optional<TakenFile> file;
-    if (!AnswersPending() && ClaimInputDirectory(input)) file = intake_.ScanInputDirectory(input, simpleMode);
+    if (!AnswersPending() && ClaimInputDirectory(input))
+        file = watch_ != nullptr ? intake_.NextFile(input, simpleMode, watch_->TakeChanges(input))
+                                 : intake_.ScanInputDirectory(input, simpleMode);
     std::optional<ResponseFile> response;
     if (file) {
         // The output directory and the mode are taken once per file, so all
@@ -219,6 +221,7 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
     // The idle pause ends early when a file arrives; the printer is still
     // polled no more often than once per pause, whatever wakes the worker.
     platform::DirectoryWatch watch;
+    if (environment.watchInputDirectory) worker.UseWatch(&watch);
     using Clock = std::chrono::steady_clock;
     Clock::time_point nextPoll = Clock::now();
     do {

@@ -17,6 +17,7 @@
 #include "engine/reader.h"
 #include "engine/response_writer.h"
 #include "platform/directory_claim.h"
+#include "platform/directory_watch.h"
 
 namespace zentrada::engine {
 
@@ -41,6 +42,9 @@ public:
     bool RunCycle(bool pollDue = true);
     // Closes the port and logs the end.
     void Stop();
+    // Where the changes of the input directory come from; without it each
+    // cycle lists the directory whole.
+    void UseWatch(platform::DirectoryWatch* watch) { watch_ = watch; }
 
     const AgentEngine& Engine() const { return engine_; }
 
@@ -64,6 +68,7 @@ private:
     Journal journal_;
     ExecutedFiles executed_;
     platform::DirectoryClaim claim_;
+    platform::DirectoryWatch* watch_ = nullptr;
     std::string refusedDirectory_;   // held by another agent, logged once
     std::string unwritableResponse_; // could not be created, logged once
     bool answersPending_ = false;

@@ -38,18 +38,7 @@ bool RemoveFile(const std::string& path) { return Current().RemoveFile(path); }
 bool FileExists(const std::string& path) { return Current().FileExists(path); }
 LocalTime Now() { return Current().Now(); }
 
-std::optional<FileEntry> FindFile(const std::string& path) {
-#if defined(_WIN32)
-    const auto cut = path.find_last_of("\\/");
-#else
-    const auto cut = path.rfind('/');
-#endif
-    const std::string directory = cut == std::string::npos ? "." : cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    for (FileEntry& entry : Current().ListFiles(directory))
-        if (entry.name == name) return std::move(entry);
-    return std::nullopt;
-}
+std::optional<FileEntry> FindFile(const std::string& path) { return Current().FindFile(path); }
 
 bool AppendFile::Open(const std::string& path) {
     Close();

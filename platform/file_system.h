@@ -18,6 +18,9 @@ public:
     virtual ~FileSystem() = default;
 
     virtual std::vector<FileEntry> ListFiles(const std::string& directory) = 0;
+    // The entry ListFiles would give for the path's last part, looked up
+    // alone: a regular file of exactly that name, or nothing.
+    virtual std::optional<FileEntry> FindFile(const std::string& path) = 0;
     virtual std::optional<std::string> ReadFileBytes(const std::string& path) = 0;
     virtual std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset,
                                                      std::size_t count) = 0;

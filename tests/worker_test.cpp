@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <functional>
 #include <thread>
 
 #include "agent_fixture.h"
 #include "commands/families.h"
+#include "platform/directory_watch.h"
 #include "resources/texts.h"
 
 namespace zentrada::testing {
@@ -472,6 +474,120 @@ TEST_F(IdleWaitTest, ADirectoryThatCannotBeWatchedIsStillScannedAfterEachPause) 
     shared.RequestStop();
     thread.join();
     EXPECT_EQ(Response("VENDA_"), "Line 1: 0|\r\r\n");
+}
+
+// A lookup of one file gives what a listing gives of it, for exactly that
+// name: not another letter case, not a pattern, not a directory.
+TEST(FindFileTest, GivesTheListedEntryOfExactlyThatName) {
+    TempDir root;
+    WriteBytes(root.Path() / "VENDA.FPI", "TORVA|\r\n");
+    fs::create_directories(root.Path() / "PASTA.FPI");
+    const auto listed = platform::ListFiles(root.Path().string());
+    ASSERT_EQ(listed.size(), 1u);
+    const std::pair<const char*, bool> cases[] = {{"VENDA.FPI", true},  {"venda.fpi", false}, {"VENDA.FP?", false},
+                                                  {"*.FPI", false},     {"PASTA.FPI", false}, {"NADA.FPI", false}};
+    for (const auto& [name, found] : cases) {
+        const auto entry = platform::FindFile(root / name);
+        ASSERT_EQ(entry.has_value(), found) << name;
+        if (!entry) continue;
+        EXPECT_EQ(entry->name, listed[0].name);
+        EXPECT_EQ(entry->size, listed[0].size);
+        EXPECT_EQ(entry->lastWriteNs, listed[0].lastWriteNs);
+        EXPECT_EQ(engine::FormatStamp(entry->lastWrite), engine::FormatStamp(listed[0].lastWrite));
+    }
+}
+
+// The names a watch gives for each kind of change, and when they cannot be
+// the whole story: the first take, another directory, the directory
+// removed or replaced.
+TEST(DirectoryWatchTest, NamesEveryChangeAndTellsWhenTheDirectoryMustBeListed) {
+    TempDir root;
+    const fs::path in = root.Path() / "shop" / "in";
+    fs::create_directories(in);
+    platform::DirectoryWatch watch;
+    // Notifications may come a little later than the change (Windows).
+    const auto take = [&](const std::function<bool(const platform::DirectoryChanges&)>& done) {
+        platform::DirectoryChanges all{true, {}};
+        for (int i = 0; i < 500; ++i) {
+            const auto changes = watch.TakeChanges(in.string());
+            all.complete = all.complete && changes.complete;
+            all.names.insert(all.names.end(), changes.names.begin(), changes.names.end());
+            if (done(all)) break;
+            std::this_thread::sleep_for(10ms);
+        }
+        return all;
+    };
+    const auto named = [](const platform::DirectoryChanges& changes, const std::string& name) {
+        return std::count(changes.names.begin(), changes.names.end(), name) != 0;
+    };
+    EXPECT_FALSE(watch.TakeChanges(in.string()).complete);
+    EXPECT_TRUE(watch.TakeChanges(in.string()).complete);
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"created", [&] { WriteBytes(in / "A.FPI", "TORVA|\r\n"); }, {"A.FPI"}},
+        {"written", [&] { std::ofstream(in / "A.FPI", std::ios::app) << ".\r\n"; }, {"A.FPI"}},
+        {"renamed in",
+         [&] {
+             WriteBytes(root.Path() / "b.tmp", ".\r\n");
+             fs::rename(root.Path() / "b.tmp", in / "B.FPI");
+         },
+         {"B.FPI"}},
+        {"renamed within", [&] { fs::rename(in / "B.FPI", in / "C.FPI"); }, {"B.FPI", "C.FPI"}},
+        {"renamed out", [&] { fs::rename(in / "C.FPI", root.Path() / "C.FPI"); }, {"C.FPI"}},
+        {"deleted", [&] { fs::remove(in / "A.FPI"); }, {"A.FPI"}},
+    };
+    for (const Case& c : cases) {
+        c.change();
+        const auto changes = take([&](const platform::DirectoryChanges& all) {
+            return std::all_of(c.names.begin(), c.names.end(),
+                               [&](const std::string& name) { return named(all, name); });
+        });
+        EXPECT_TRUE(changes.complete) << c.what;
+        for (const std::string& name : c.names) EXPECT_TRUE(named(changes, name)) << c.what << ": " << name;
+    }
+
+    const fs::path other = root.Path() / "other";
+    fs::create_directories(other);
+    EXPECT_FALSE(watch.TakeChanges(other.string()).complete) << "another directory";
+    EXPECT_FALSE(watch.TakeChanges(in.string()).complete) << "the first one again";
+    const std::pair<const char*, std::function<void()>> replacements[] = {
+        {"removed and made again",
+         [&] {
+             fs::remove_all(in);
+             fs::create_directories(in);
+         }},
+        {"renamed away, another in its place",
+         [&] {
+             fs::rename(in, root.Path() / "old");
+             fs::create_directories(in);
+         }},
+        {"its parent renamed, another in its place",
+         [&] {
+             fs::rename(in.parent_path(), root.Path() / "old-shop");
+             fs::create_directories(in);
+         }},
+    };
+    for (const auto& [what, replace] : replacements) {
+        WriteBytes(in / "OLD.FPI", ".\r\n");
+        take([&](const platform::DirectoryChanges& all) { return named(all, "OLD.FPI"); });
+        replace();
+        // What the old directory held is no longer at the path: it is
+        // named, or the directory is to be listed.
+        const auto gone = take([&](const platform::DirectoryChanges& all) {
+            return !all.complete || named(all, "OLD.FPI");
+        });
+        EXPECT_TRUE(!gone.complete || named(gone, "OLD.FPI")) << what;
+        // Watched again: the new directory's changes are named.
+        WriteBytes(in / "D.FPI", ".\r\n");
+        const auto changes = take([&](const platform::DirectoryChanges& all) { return named(all, "D.FPI"); });
+        EXPECT_TRUE(changes.complete && named(changes, "D.FPI")) << what;
+        fs::remove(in / "D.FPI");
+    }
 }
 
 }  // namespace

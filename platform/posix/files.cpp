@@ -35,6 +35,15 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+FileEntry EntryOf(std::string name, const struct stat& info) {
+    FileEntry entry;
+    entry.name = std::move(name);
+    entry.lastWriteNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    entry.lastWrite = ToLocalTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+    entry.size = static_cast<std::uint64_t>(info.st_size);
+    return entry;
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     std::vector<FileEntry> ListFiles(const std::string& directory) override {
@@ -43,19 +52,19 @@ public:
         if (dir == nullptr) return files;
         while (const dirent* item = readdir(dir)) {
             struct stat info {};
-            const std::string name = item->d_name;
             // Looked up from the open directory: no path walk per entry.
-            if (fstatat(dirfd(dir), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
-            FileEntry entry;
-            entry.name = name;
-            entry.lastWriteNs =
-                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-            entry.lastWrite = ToLocalTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
-            entry.size = static_cast<std::uint64_t>(info.st_size);
-            files.push_back(std::move(entry));
+            if (fstatat(dirfd(dir), item->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
+            files.push_back(EntryOf(item->d_name, info));
         }
         closedir(dir);
         return files;
+    }
+
+    std::optional<FileEntry> FindFile(const std::string& path) override {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+        const auto slash = path.rfind('/');
+        return EntryOf(slash == std::string::npos ? path : path.substr(slash + 1), info);
     }
 
     std::optional<std::string> ReadFileBytes(const std::string& path) override {

@@ -65,6 +65,19 @@ HANDLE OpenDirectory(const std::string& directory, DWORD access) {
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+bool IsFile(const WIN32_FIND_DATAA& found) {
+    return (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+FileEntry EntryOf(const WIN32_FIND_DATAA& found) {
+    FileEntry entry;
+    entry.name = found.cFileName;
+    entry.lastWriteNs = Nanoseconds(found.ftLastWriteTime);
+    entry.lastWrite = FileTimeToLocal(found.ftLastWriteTime);
+    entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    return entry;
+}
+
 class Win32FileSystem final : public FileSystem {
 public:
     std::vector<FileEntry> ListFiles(const std::string& directory) override {
@@ -75,16 +88,27 @@ public:
         const HANDLE search = FindFirstFileA(JoinPath(directory, "*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) return files;
         do {
-            if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) continue;
-            FileEntry entry;
-            entry.name = found.cFileName;
-            entry.lastWriteNs = Nanoseconds(found.ftLastWriteTime);
-            entry.lastWrite = FileTimeToLocal(found.ftLastWriteTime);
-            entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-            files.push_back(std::move(entry));
+            if (IsFile(found)) files.push_back(EntryOf(found));
         } while (FindNextFileA(search, &found));
         FindClose(search);
         return files;
+    }
+
+    std::optional<FileEntry> FindFile(const std::string& path) override {
+        const auto separator = path.find_last_of("\\/");
+        const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+        if (name.empty()) return std::nullopt;
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = FindFirstFileA(path.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+        // The search ignores letter case, takes short names and wildcards:
+        // only the entry of exactly that name is the file a listing shows.
+        std::optional<FileEntry> entry;
+        do {
+            if (IsFile(found) && name == found.cFileName) entry = EntryOf(found);
+        } while (!entry && FindNextFileA(search, &found));
+        FindClose(search);
+        return entry;
     }
 
     std::optional<std::string> ReadFileBytes(const std::string& path) override {

@@ -403,6 +403,13 @@ std::vector<FileEntry> MemoryFileSystem::ListFiles(const std::string& directory)
     return files;
 }
 
+std::optional<FileEntry> MemoryFileSystem::FindFile(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const Inode* inode = s_->Tick().File(path);
+    if (inode == nullptr) return std::nullopt;
+    return FileEntry{Split(path).name, ToLocal(inode->ns), inode->ns, inode->content.size()};
+}
+
 std::optional<std::string> MemoryFileSystem::ReadFileBytes(const std::string& path) {
     std::lock_guard lock(mutex_);
     const Inode* inode = s_->Tick().File(path);

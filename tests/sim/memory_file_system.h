@@ -75,6 +75,7 @@ public:
     // --- platform::FileSystem ---
     // ListFiles lists files only; FileExists is true for a directory too.
     std::vector<platform::FileEntry> ListFiles(const std::string& directory) override;
+    std::optional<platform::FileEntry> FindFile(const std::string& path) override;
     std::optional<std::string> ReadFileBytes(const std::string& path) override;
     std::optional<std::string> ReadFileRange(const std::string& path, std::uint64_t offset,
                                              std::size_t count) override;

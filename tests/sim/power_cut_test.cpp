@@ -42,6 +42,7 @@ public:
     explicit DyingFileSystem(MemoryFileSystem& fs) : fs_(fs) {}
 
     std::vector<platform::FileEntry> ListFiles(const std::string& d) override { return Live(fs_.ListFiles(d)); }
+    std::optional<platform::FileEntry> FindFile(const std::string& p) override { return Live(fs_.FindFile(p)); }
     std::optional<std::string> ReadFileBytes(const std::string& p) override { return Live(fs_.ReadFileBytes(p)); }
     std::optional<std::string> ReadFileRange(const std::string& p, std::uint64_t o, std::size_t c) override {
         return Live(fs_.ReadFileRange(p, o, c));
