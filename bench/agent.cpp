@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "bench/bench.h"
+#include "bench/os.h"
 
 namespace bench {
 
@@ -45,6 +46,9 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 void WriteWaitingFiles(const fs::path& directory, int count) {
     const std::string unfinished(64 * 1024, 'x');
     for (int i = 0; i < count; ++i) WriteFile(directory / Numbered("ESPERA", i, ".FPI"), unfinished);
+    // On disk before the agent starts: their writing back would otherwise
+    // slow every forced write of the measurement that follows.
+    if (count > 0) SyncFileSystemOf(directory.string());
 }
 
 std::string QuickCommandFile(int lines) {

@@ -58,7 +58,7 @@ std::string UniqueTag(const std::string& tag);
 
 void WriteFile(const fs::path& path, const std::string& bytes);
 // `count` files without their end marker, 64 KiB each, as a slow writer
-// leaves them.
+// leaves them, forced to disk.
 void WriteWaitingFiles(const fs::path& directory, int count);
 
 // prefix + i + suffix, e.g. F12.FPI.

@@ -7,7 +7,7 @@
 // against the recording library, which answers at once. At the end, the
 // targets with MET or MISSED, from the figures of the agent's own process.
 //   latency_bench [--files N] [--gap MS] [--idle-seconds S] [--lines N]
-//                 [--batch N] [--rounds N] [--counted N]
+//                 [--batch N] [--rounds N] [--counted N] [--waiting N]
 //                 [--only latency|throughput|idle|forced]
 //                 [--form thread|process] [--quick]
 // BENCH_IDLE_SECONDS sets the idle window when --idle-seconds is not given.
@@ -41,13 +41,13 @@ struct Options {
     int batch = 1'000;        // small files renamed in at once
     int rounds = 3;           // throughput rounds; the median is printed
     int counted = 10;         // files of each length whose forced writes are counted
+    int waiting = 1'000;      // unfinished files in the input directory, the second time
     std::string only;         // one part alone: latency, throughput, idle or forced
     std::string form;         // one form alone: thread or process
     bool Thread() const { return form != "process"; }
     bool Process() const { return form != "thread" && OutsideSupported(); }
 };
 
-constexpr int kWaitingFiles = 1'000;
 // Waiting files become abandoned when more than two whole minutes old; the
 // idle window with them must end before.
 constexpr double kLongestIdleSeconds = 110;
@@ -55,10 +55,11 @@ constexpr double kLongestIdleSeconds = 110;
 [[noreturn]] void Usage() {
     std::fprintf(stderr,
                  "usage: latency_bench [--files N] [--gap MS] [--idle-seconds S] [--lines N] [--batch N] "
-                 "[--rounds N] [--counted N] [--only latency|throughput|idle|forced] [--form thread|process] "
+                 "[--rounds N] [--counted N] [--waiting N] [--only latency|throughput|idle|forced] "
+                 "[--form thread|process] "
                  "[--quick]\n"
-                 "  --quick: 30 files 0 to 30 ms apart, 1.5 s idle, 2,000 lines, 200 small files, 1 round, "
-                 "3 files counted\n");
+                 "  --quick: 20 files 0 to 20 ms apart, 1.5 s idle, 2,000 lines, 200 small files, 1 round, "
+                 "3 files counted, 200 waiting\n");
     std::exit(2);
 }
 
@@ -91,6 +92,8 @@ Options ParseOptions(int argc, char** argv) {
             options.rounds = static_cast<int>(value());
         } else if (option == "--counted") {
             options.counted = static_cast<int>(value());
+        } else if (option == "--waiting") {
+            options.waiting = static_cast<int>(value());
         } else if (option == "--only") {
             options.only = word();
             if (options.only != "latency" && options.only != "throughput" && options.only != "idle" &&
@@ -100,13 +103,14 @@ Options ParseOptions(int argc, char** argv) {
             options.form = word();
             if (options.form != "thread" && options.form != "process") Usage();
         } else if (option == "--quick") {
-            options.files = 30;
-            options.maxGapMs = 30;
+            options.files = 20;
+            options.maxGapMs = 20;
             if (!idleGiven) options.idleSeconds = 1.5;
             options.lines = 2'000;
             options.batch = 200;
             options.rounds = 1;
             options.counted = 3;
+            options.waiting = 200;
         } else if (!option.empty() && option[0] != '-') {
             options.files = std::atoi(argv[i]);  // the older form: latency_bench FILES
         } else {
@@ -114,7 +118,7 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     if (options.files < 10 || options.maxGapMs < 0 || options.lines < 1 || options.batch < 1 ||
-        options.rounds < 1 || options.counted < 1 || !(options.idleSeconds > 0) ||
+        options.rounds < 1 || options.counted < 1 || options.waiting < 1 || !(options.idleSeconds > 0) ||
         options.idleSeconds > kLongestIdleSeconds)
         Usage();
     return options;
@@ -123,8 +127,10 @@ Options ParseOptions(int argc, char** argv) {
 double Megabytes(std::uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
 // The figures of zentrada as its own process that the targets are judged by;
-// the first index is [0 or 1,000 files waiting], the second [durable records].
+// the first index is [no file waiting or --waiting files], the second
+// [durable records].
 struct Outcome {
+    int waiting = 0;
     std::optional<double> firstP50[2][2], firstP99[2];
     std::optional<double> forcedAppendMs[2];
     std::optional<double> idlePercent[2];
@@ -132,6 +138,7 @@ struct Outcome {
     // open, append, close without durable records, and that plus one forced
     // append with them.
     std::optional<double> linesPlainShare, linesDurableShare;
+    std::vector<double> linesPlainShares, linesDurableShares;  // each round's
     AgentMemory agentMemory;
 };
 Outcome outcome;
@@ -141,7 +148,7 @@ void RunLatency(const Setup& setup, const Options& options) {
         std::printf("\nLatency, the worker in a thread: %d command files renamed into the input directory at random "
                     "moments, 0 to %d ms apart\n",
                     options.files, options.maxGapMs);
-        for (const int waiting : {0, kWaitingFiles}) {
+        for (const int waiting : {0, options.waiting}) {
             const LatencyFigures watching = MeasureLatency(setup, true, true, options.files, waiting, options.maxGapMs);
             const LatencyFigures polling = MeasureLatency(setup, false, true, options.files, waiting, options.maxGapMs);
             const LatencyFigures plain = MeasureLatency(setup, true, false, options.files, waiting, options.maxGapMs);
@@ -165,7 +172,7 @@ void RunLatency(const Setup& setup, const Options& options) {
         std::printf("\nLatency seen from outside, zentrada as its own process: %d command files renamed into its "
                     "input directory at random moments, 0 to %d ms apart\n",
                     options.files, options.maxGapMs);
-        for (const int waiting : {0, kWaitingFiles}) {
+        for (const int waiting : {0, options.waiting}) {
             const OutsideLatency figures = MeasureOutsideLatency(setup, options.files, waiting, options.maxGapMs);
             const bool many = waiting != 0;
             std::printf("%d unfinished 64 KiB files waiting\n", waiting);
@@ -193,50 +200,73 @@ void PrintRate(const std::string& what, double rate, const char* unit) {
     std::printf("  %-44s %10.0f %s", what.c_str(), rate, unit);
 }
 
-// The median of the rounds' own shares: a floor is compared with the agent's
-// run of the same round, taken moments apart.
-double MedianShare(const std::vector<double>& rates, const std::vector<double>& floors) {
-    std::vector<double> shares;
-    for (std::size_t i = 0; i < rates.size(); ++i) shares.push_back(100 * rates[i] / floors[i]);
-    return Median(shares);
-}
+// An agent's rates, each judged against two floors taken just before and
+// just after it: the disk of a shared machine changes its pace from one
+// second to the next.
+struct Judged {
+    std::vector<double> rates;
+    std::vector<double> shares[2];  // percent of the first floor, of the second
+};
 
-void PrintShare(const std::vector<double>& rates, const std::vector<double>& floors, const char* floorName) {
-    std::printf("   %5.1f %% of %s", MedianShare(rates, floors), floorName);
+void PrintShare(const std::vector<double>& shares, const char* floorName) {
+    std::printf("   %5.1f %% of %s", Median(shares), floorName);
 }
 
 void RunThroughput(const Setup& setup, const Options& options) {
-    // The rounds interleave every figure, so a busy moment of the machine
-    // weighs on all of them alike; each figure is the median of its rounds.
-    std::vector<double> floor, floorOs, floorDisk, floorForced, lines[2], files[2], outsideLines[2];
+    // Every floor run, by kind; forced ones take a tenth of the records, at
+    // the disk's pace.
+    std::vector<double> floors[4];
+    const int forcedRecords = std::max(1, options.lines / 10);
+    const auto floor = [&](FloorKind kind) {
+        const bool forced = kind == FloorKind::OsToDisk || kind == FloorKind::OsPlusForcedAppend;
+        const double rate = MeasureFloorRate(setup, kind, forced ? forcedRecords : options.lines);
+        floors[static_cast<int>(kind)].push_back(rate);
+        return rate;
+    };
+    const auto judge = [&](Judged& into, bool durable, auto run) {
+        const FloorKind first = durable ? FloorKind::OsPlusForcedAppend : FloorKind::Stream;
+        const FloorKind second = durable ? FloorKind::OsToDisk : FloorKind::OsCalls;
+        const double firstBefore = floor(first), secondBefore = floor(second);
+        const double rate = run();
+        const double firstAfter = floor(first), secondAfter = floor(second);
+        into.rates.push_back(rate);
+        into.shares[0].push_back(200 * rate / (firstBefore + firstAfter));
+        into.shares[1].push_back(200 * rate / (secondBefore + secondAfter));
+    };
+    Judged lines[2], outsideLines[2];
+    std::vector<double> files[2];
     for (int round = 0; round < options.rounds; ++round) {
-        floor.push_back(MeasureFloorRate(setup, FloorKind::Stream, options.lines));
-        floorOs.push_back(MeasureFloorRate(setup, FloorKind::OsCalls, options.lines));
-        floorDisk.push_back(MeasureFloorRate(setup, FloorKind::OsToDisk, options.lines));
-        floorForced.push_back(MeasureFloorRate(setup, FloorKind::OsPlusForcedAppend, options.lines));
         for (const bool durable : {false, true}) {
             if (options.Thread()) {
-                lines[durable].push_back(MeasureLineRate(setup, durable, options.lines));
+                judge(lines[durable], durable, [&] { return MeasureLineRate(setup, durable, options.lines); });
                 files[durable].push_back(MeasureFileRate(setup, durable, options.batch));
             }
-            if (options.Process()) outsideLines[durable].push_back(MeasureOutsideLineRate(setup, durable, options.lines));
+            if (options.Process())
+                judge(outsideLines[durable], durable,
+                      [&] { return MeasureOutsideLineRate(setup, durable, options.lines); });
         }
     }
-    std::printf("\nThroughput (median of %d rounds; shares are the median of each round's own)\n", options.rounds);
-    std::printf(" floor, open + append one record + close, %d records:\n", options.lines);
-    PrintRate("std::ofstream", Median(floor), "records/s\n");
-    PrintRate("OS calls", Median(floorOs), "records/s\n");
-    PrintRate("OS calls, forced to disk", Median(floorDisk), "records/s\n");
-    PrintRate("OS calls + one forced append (kept open)", Median(floorForced), "records/s\n");
+    std::printf("\nThroughput (median of %d rounds; each share is the median of the rounds' own, against the floor "
+                "taken just before and after)\n",
+                options.rounds);
+    std::printf(" floor, open + append one record + close, %d records (%d when forced):\n", options.lines,
+                forcedRecords);
+    const char* floorNames[4] = {"std::ofstream", "OS calls", "OS calls, forced to disk",
+                                 "OS calls + one forced append (kept open)"};
+    for (const FloorKind kind :
+         {FloorKind::Stream, FloorKind::OsCalls, FloorKind::OsToDisk, FloorKind::OsPlusForcedAppend}) {
+        const auto& runs = floors[static_cast<int>(kind)];
+        if (!runs.empty()) PrintRate(floorNames[static_cast<int>(kind)], Median(runs), "records/s\n");
+    }
     const std::string long_ = Numbered("one file of ", options.lines, " lines");
-    const auto printLines = [&](const std::vector<double>& rates, bool durable) {
-        PrintRate(long_, Median(rates), "lines/s");
+    const auto printLines = [&](const Judged& judged, bool durable) {
+        PrintRate(long_, Median(judged.rates), "lines/s");
         if (durable) {
-            PrintShare(rates, floorForced, "OS calls + one forced append");
-            PrintShare(rates, floorDisk, "OS calls, forced to disk");
+            PrintShare(judged.shares[0], "OS calls + one forced append");
+            PrintShare(judged.shares[1], "OS calls, forced to disk");
         } else {
-            PrintShare(rates, floor, "std::ofstream");
-            PrintShare(rates, floorOs, "OS calls");
+            PrintShare(judged.shares[0], "std::ofstream");
+            PrintShare(judged.shares[1], "OS calls");
         }
         std::printf("\n");
     };
@@ -252,31 +282,33 @@ void RunThroughput(const Setup& setup, const Options& options) {
         printLines(outsideLines[durable], durable);
     }
     if (options.Process()) {
-        outcome.linesPlainShare = MedianShare(outsideLines[0], floor);
-        outcome.linesDurableShare = MedianShare(outsideLines[1], floorForced);
+        outcome.linesPlainShares = outsideLines[0].shares[0];
+        outcome.linesDurableShares = outsideLines[1].shares[0];
+        outcome.linesPlainShare = Median(outcome.linesPlainShares);
+        outcome.linesDurableShare = Median(outcome.linesDurableShares);
     }
 }
 
 void RunIdle(const Setup& setup, const Options& options) {
     std::printf("\nCPU while idle, %g s each, %% of one core\n", options.idleSeconds);
     const auto label = [](int waiting) {
-        return waiting == 0 ? "empty input directory" : "1000 unfinished 64 KiB files";
+        return waiting == 0 ? std::string("empty input directory") : Numbered("", waiting, " unfinished 64 KiB files");
     };
     if (options.Thread()) {
         std::printf(" agent in a thread (the whole benchmark process):\n");
-        for (const int waiting : {0, kWaitingFiles}) {
+        for (const int waiting : {0, options.waiting}) {
             const double watching = MeasureIdleCpu(setup, true, waiting, options.idleSeconds);
             const double polling = MeasureIdleCpu(setup, false, waiting, options.idleSeconds);
-            std::printf("  %-34s with notifications %6.3f %%   timed pause only %6.3f %%\n", label(waiting), watching,
-                        polling);
+            std::printf("  %-34s with notifications %6.3f %%   timed pause only %6.3f %%\n", label(waiting).c_str(),
+                        watching, polling);
             std::fflush(stdout);
         }
     }
     if (options.Process()) {
         std::printf(" zentrada as its own process (utime + stime of /proc/<pid>/stat), notifications:\n");
-        for (const int waiting : {0, kWaitingFiles}) {
+        for (const int waiting : {0, options.waiting}) {
             const double percent = MeasureOutsideIdleCpu(setup, waiting, options.idleSeconds);
-            std::printf("  %-34s %6.3f %%\n", label(waiting), percent);
+            std::printf("  %-34s %6.3f %%\n", label(waiting).c_str(), percent);
             outcome.idlePercent[waiting != 0] = percent;
             std::fflush(stdout);
         }
@@ -320,12 +352,12 @@ void Verdict(const std::string& target, const std::optional<double>& figure, dou
 void PrintVerdicts() {
     std::printf("\nTargets, zentrada as its own process (durable records on unless said)\n");
     for (const int many : {0, 1}) {
-        const std::string where = many ? ", 1000 files waiting" : ", empty input directory";
+        const std::string where = many ? Numbered(", ", outcome.waiting, " files waiting") : ", empty input directory";
         Verdict("first record p50 <= 1 ms" + where, outcome.firstP50[many][1], 1, true, "ms");
         Verdict("first record p99 <= 5 ms" + where, outcome.firstP99[many], 5, true, "ms");
     }
     for (const int many : {0, 1}) {
-        const std::string where = many ? ", 1000 waiting" : ", empty";
+        const std::string where = many ? Numbered(", ", outcome.waiting, " waiting") : ", empty";
         std::optional<double> above;
         std::string note;
         if (outcome.firstP50[many][1] && outcome.firstP50[many][0] && outcome.forcedAppendMs[many]) {
@@ -338,10 +370,21 @@ void PrintVerdicts() {
                 outcome.forcedAppendMs[many].value_or(0), true, "ms", note);
     }
     Verdict("CPU while idle <= 0.2 %, empty input directory", outcome.idlePercent[0], 0.2, true, "%");
-    Verdict("CPU while idle <= 0.5 %, 1000 files waiting", outcome.idlePercent[1], 0.5, true, "%");
-    Verdict("long file >= 90 % of OS calls + one forced append", outcome.linesDurableShare, 90, false, "%");
+    Verdict(Numbered("CPU while idle <= 0.5 %, ", outcome.waiting, " files waiting"), outcome.idlePercent[1], 0.5, true,
+            "%");
+    const auto rounds = [](const std::vector<double>& shares) {
+        std::string text = "(rounds:";
+        for (const double share : shares) {
+            char one[16];
+            std::snprintf(one, sizeof one, " %.1f", share);
+            text += one;
+        }
+        return text + ")";
+    };
+    Verdict("long file >= 90 % of OS calls + one forced append", outcome.linesDurableShare, 90, false, "%",
+            rounds(outcome.linesDurableShares));
     Verdict("long file, durable off, >= 70 % of open+append+close (std::ofstream)", outcome.linesPlainShare, 70,
-            false, "%");
+            false, "%", rounds(outcome.linesPlainShares));
     Verdict("peak resident memory (VmHWM) <= 4 MiB",
             outcome.agentMemory.peak ? std::optional<double>(Megabytes(outcome.agentMemory.peak)) : std::nullopt, 4,
             true, "MiB");
@@ -356,7 +399,8 @@ int main(int argc, char** argv) {
     const std::uint64_t residentBefore = ResidentBytes();
 
     Setup setup;
-    setup.root = fs::temp_directory_path() / Numbered("zentrada-bench-", static_cast<int>(std::random_device{}() >> 1), "");
+    setup.root =
+        fs::temp_directory_path() / Numbered("zentrada-bench-", static_cast<int>(std::random_device{}() >> 1), "");
     fs::create_directories(setup.root);
     SetEnvironment("TORVA_MODE", "recorder");
 #if defined(_WIN32)
@@ -417,12 +461,14 @@ int main(int argc, char** argv) {
         std::printf("  %-44s %8.2f MiB\n", "agent's share (peak - before)", Megabytes(peak - residentBefore));
     }
     if (!agentPeaks.empty()) {
-        std::printf(" zentrada as its own process, the highest peak (VmHWM) of its processes; that process at its end:\n");
+        std::printf(" zentrada as its own process, the highest peak (VmHWM) of its processes; that process at its "
+                    "end:\n");
         for (const auto& [part, agent] : agentPeaks)
             std::printf("  %-44s %8.2f MiB   anonymous %5.2f MiB, file-backed %5.2f MiB\n",
                         (std::string("peak resident during ") + part).c_str(), Megabytes(agent.peak),
                         Megabytes(agent.anonymous), Megabytes(agent.fileBacked));
     }
+    outcome.waiting = options.waiting;
     if (options.Process()) PrintVerdicts();
 
     std::error_code ignored;

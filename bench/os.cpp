@@ -75,6 +75,8 @@ bool ForcedAppendFile::Append(std::string_view bytes) {
     return FlushFileBuffers(file) && ok;
 }
 
+void SyncFileSystemOf(const std::string&) {}
+
 void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value); }
 
 std::string WineVersion() {
@@ -155,6 +157,18 @@ bool AppendWithOsCalls(const std::string& path, std::string_view bytes, bool toD
     bool ok = WriteAll(fd, bytes);
     if (toDisk) ok = fsync(fd) == 0 && ok;
     return close(fd) == 0 && ok;
+}
+
+void SyncFileSystemOf(const std::string& path) {
+#if defined(__linux__)
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
+    close(fd);
+#else
+    (void)path;
+    sync();
+#endif
 }
 
 ForcedAppendFile::ForcedAppendFile(const std::string& path)

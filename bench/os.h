@@ -23,6 +23,9 @@ std::uint64_t PhasePeakBytes();
 // Opens `path` for appending (created when missing), writes `bytes`, forces
 // them to disk first when `toDisk`, and closes it again.
 bool AppendWithOsCalls(const std::string& path, std::string_view bytes, bool toDisk);
+// Everything written to the file system that holds `path` is on disk on
+// return (Linux; elsewhere nothing is done).
+void SyncFileSystemOf(const std::string& path);
 // A file kept open for appending, each append forced to disk before it
 // returns: what a journal costs per entry.
 class ForcedAppendFile {

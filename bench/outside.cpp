@@ -72,7 +72,8 @@ int WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     while (true) {
         int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
         if (Clock::now() > deadline) return -1;
         std::this_thread::sleep_for(2ms);
     }
@@ -361,7 +362,8 @@ std::optional<ForcedWrites> CountForcedWritesOutside(const Setup& setup, bool du
         const auto start = Clock::now();
         while (!agent.Traced()) {
             if (tracer <= 0 || WaitForExit(tracer, 0ms) >= 0 || SecondsSince(start) > 10) {
-                std::fprintf(stderr, "strace could not attach: %s\n", ReadText(agent.Directory() / "strace.out").c_str());
+                std::fprintf(stderr, "strace could not attach: %s\n",
+                             ReadText(agent.Directory() / "strace.out").c_str());
                 if (tracer > 0) {
                     kill(tracer, SIGKILL);
                     WaitForExit(tracer, 10s);
