@@ -1,22 +1,20 @@
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "bench/bench.h"
+#include "bench/os.h"
 
 namespace bench {
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// Each agent of a run gets directories of its own, however often a
-// measurement is repeated.
 std::string UniqueTag(const std::string& tag) {
     static int agents = 0;
     return tag + Numbered("-", ++agents, "");
 }
-
-}  // namespace
 
 RunningAgent::RunningAgent(const Setup& setup, const std::string& name, Options options) {
     const std::string tag = UniqueTag(name);
@@ -48,6 +46,51 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 void WriteWaitingFiles(const fs::path& directory, int count) {
     const std::string unfinished(64 * 1024, 'x');
     for (int i = 0; i < count; ++i) WriteFile(directory / Numbered("ESPERA", i, ".FPI"), unfinished);
+    // On disk before the agent starts: their writing back would otherwise
+    // slow every forced write of the measurement that follows.
+    if (count > 0) SyncFileSystemOf(directory.string());
+}
+
+std::string QuickCommandFile(int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i) text += kQuickCommand;
+    return text + kEndLine;
+}
+
+long CountRecords(const fs::path& out, const std::string& prefix) {
+    long records = 0;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        if (!entry.path().filename().string().starts_with(prefix)) continue;
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        for (std::size_t at = bytes.find("\r\r\n"); at != std::string::npos; at = bytes.find("\r\r\n", at + 3))
+            ++records;
+    }
+    return records;
+}
+
+void CheckRecords(const fs::path& out, const std::string& prefix, long expected, const char* what) {
+    const long records = CountRecords(out, prefix);
+    if (records == expected) return;
+    std::fprintf(stderr, "%s: %ld records for %ld command lines\n", what, records, expected);
+    std::exit(1);
+}
+
+void RunFilesOneByOne(const fs::path& staging, const fs::path& in, const char* prefix, int files, int lines) {
+    const std::string text = QuickCommandFile(lines);
+    for (int i = 0; i < files; ++i) {
+        WriteFile(staging, text);
+        const fs::path command = in / Numbered(prefix, i, ".FPI");
+        fs::rename(staging, command);
+        const auto start = Clock::now();
+        while (fs::exists(command)) {
+            if (SecondsSince(start) > 30) {
+                std::fprintf(stderr, "%s was not taken within 30 s\n", command.string().c_str());
+                std::exit(1);
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+    }
 }
 
 std::string Numbered(const char* prefix, int i, const char* suffix) {

@@ -1,14 +1,20 @@
 // The agent's benchmark, every figure taken in one run of one binary so that
-// they compare on a shared, noisy machine: latency with notifications and
-// with the timed pause alone, throughput against the machine's own cost of
-// appending a record, CPU time while idle, and peak memory. The real worker
-// runs in a thread against the recording library, which answers at once.
-//   latency_bench [--files N] [--idle-seconds S] [--lines N] [--batch N]
-//                 [--rounds N] [--only latency|throughput|idle] [--quick]
+// they compare on a shared, noisy machine: latency, throughput against the
+// machine's own cost of appending a record, CPU time while idle, the writes
+// forced to disk, and peak memory. Each is taken in two forms: the real worker
+// in a thread of this process, and the real zentrada executable as its own
+// process, measured from outside as a point of sale meets it. Both run
+// against the recording library, which answers at once. At the end, the
+// targets with MET or MISSED, from the figures of the agent's own process.
+//   latency_bench [--files N] [--gap MS] [--idle-seconds S] [--lines N]
+//                 [--batch N] [--rounds N] [--counted N] [--waiting N]
+//                 [--only latency|throughput|idle|forced]
+//                 [--form thread|process] [--quick]
 // BENCH_IDLE_SECONDS sets the idle window when --idle-seconds is not given.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -16,9 +22,11 @@
 #include <vector>
 
 #include "bench/bench.h"
+#include "bench/forced_writes.h"
 #include "bench/idle.h"
 #include "bench/latency.h"
 #include "bench/os.h"
+#include "bench/outside.h"
 #include "bench/throughput.h"
 
 namespace {
@@ -27,23 +35,31 @@ using namespace bench;
 
 struct Options {
     int files = 500;          // latency: command files per series
-    double idleSeconds = 60;  // idle window of each CPU figure
+    int maxGapMs = 150;       // latency: the longest pause before a file
+    double idleSeconds = 30;  // idle window of each CPU figure
     int lines = 10'000;       // lines of the long command file
     int batch = 1'000;        // small files renamed in at once
     int rounds = 3;           // throughput rounds; the median is printed
-    std::string only;         // one part alone: latency, throughput or idle
+    int counted = 10;         // files of each length whose forced writes are counted
+    int waiting = 1'000;      // unfinished files in the input directory, the second time
+    std::string only;         // one part alone: latency, throughput, idle or forced
+    std::string form;         // one form alone: thread or process
+    bool Thread() const { return form != "process"; }
+    bool Process() const { return form != "thread" && OutsideSupported(); }
 };
 
-constexpr int kWaitingFiles = 1'000;
 // Waiting files become abandoned when more than two whole minutes old; the
 // idle window with them must end before.
 constexpr double kLongestIdleSeconds = 110;
 
 [[noreturn]] void Usage() {
     std::fprintf(stderr,
-                 "usage: latency_bench [--files N] [--idle-seconds S] [--lines N] [--batch N] [--rounds N] "
-                 "[--only latency|throughput|idle] [--quick]\n"
-                 "  --quick: 100 files, 3 s idle, 2,000 lines, 200 small files, 1 round\n");
+                 "usage: latency_bench [--files N] [--gap MS] [--idle-seconds S] [--lines N] [--batch N] "
+                 "[--rounds N] [--counted N] [--waiting N] [--only latency|throughput|idle|forced] "
+                 "[--form thread|process] "
+                 "[--quick]\n"
+                 "  --quick: 20 files 0 to 20 ms apart, 1.5 s idle, 2,000 lines, 200 small files, 1 round, "
+                 "3 files counted, 200 waiting\n");
     std::exit(2);
 }
 
@@ -57,8 +73,14 @@ Options ParseOptions(int argc, char** argv) {
             if (i + 1 >= argc) Usage();
             return std::atof(argv[++i]);
         };
+        const auto word = [&]() -> std::string {
+            if (i + 1 >= argc) Usage();
+            return argv[++i];
+        };
         if (option == "--files") {
             options.files = static_cast<int>(value());
+        } else if (option == "--gap") {
+            options.maxGapMs = static_cast<int>(value());
         } else if (option == "--idle-seconds") {
             options.idleSeconds = value();
             idleGiven = true;
@@ -68,89 +90,304 @@ Options ParseOptions(int argc, char** argv) {
             options.batch = static_cast<int>(value());
         } else if (option == "--rounds") {
             options.rounds = static_cast<int>(value());
+        } else if (option == "--counted") {
+            options.counted = static_cast<int>(value());
+        } else if (option == "--waiting") {
+            options.waiting = static_cast<int>(value());
         } else if (option == "--only") {
-            if (i + 1 >= argc) Usage();
-            options.only = argv[++i];
-            if (options.only != "latency" && options.only != "throughput" && options.only != "idle") Usage();
+            options.only = word();
+            if (options.only != "latency" && options.only != "throughput" && options.only != "idle" &&
+                options.only != "forced")
+                Usage();
+        } else if (option == "--form") {
+            options.form = word();
+            if (options.form != "thread" && options.form != "process") Usage();
         } else if (option == "--quick") {
-            options.files = 100;
-            if (!idleGiven) options.idleSeconds = 3;
+            options.files = 20;
+            options.maxGapMs = 20;
+            if (!idleGiven) options.idleSeconds = 1.5;
             options.lines = 2'000;
             options.batch = 200;
             options.rounds = 1;
+            options.counted = 3;
+            options.waiting = 200;
         } else if (!option.empty() && option[0] != '-') {
             options.files = std::atoi(argv[i]);  // the older form: latency_bench FILES
         } else {
             Usage();
         }
     }
-    if (options.files < 10 || options.lines < 1 || options.batch < 1 || options.rounds < 1 ||
-        !(options.idleSeconds > 0) || options.idleSeconds > kLongestIdleSeconds)
+    if (options.files < 10 || options.maxGapMs < 0 || options.lines < 1 || options.batch < 1 ||
+        options.rounds < 1 || options.counted < 1 || options.waiting < 1 || !(options.idleSeconds > 0) ||
+        options.idleSeconds > kLongestIdleSeconds)
         Usage();
     return options;
 }
 
 double Megabytes(std::uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
+// The figures of zentrada as its own process that the targets are judged by;
+// the first index is [no file waiting or --waiting files], the second
+// [durable records].
+struct Outcome {
+    int waiting = 0;
+    std::optional<double> firstP50[2][2], firstP99[2];
+    std::optional<double> forcedAppendMs[2];
+    std::optional<double> idlePercent[2];
+    // The long file's lines/s in percent of its floor: std::ofstream's
+    // open, append, close without durable records, and that plus one forced
+    // append with them.
+    std::optional<double> linesPlainShare, linesDurableShare;
+    std::vector<double> linesPlainShares, linesDurableShares;  // each round's
+    AgentMemory agentMemory;
+};
+Outcome outcome;
+
 void RunLatency(const Setup& setup, const Options& options) {
-    std::printf("\nLatency: %d command files renamed into the input directory at random moments\n", options.files);
-    for (const int waiting : {0, kWaitingFiles}) {
-        const LatencyFigures watching = MeasureLatency(setup, true, true, options.files, waiting);
-        const LatencyFigures polling = MeasureLatency(setup, false, true, options.files, waiting);
-        const LatencyFigures plain = MeasureLatency(setup, true, false, options.files, waiting);
-        std::printf("%d unfinished 64 KiB files waiting\n", waiting);
-        std::printf(" with notifications:\n");
-        PrintLatency("rename -> first record", watching.firstRecordMs);
-        PrintLatency("rename -> command file gone", watching.goneMs);
-        std::printf(" with the timed pause only:\n");
-        PrintLatency("rename -> first record", polling.firstRecordMs);
-        PrintLatency("rename -> command file gone", polling.goneMs);
-        std::printf(" with notifications, durable records off:\n");
-        PrintLatency("rename -> first record", plain.firstRecordMs);
-        PrintLatency("rename -> command file gone", plain.goneMs);
-        std::printf(" p50 ratio (timed pause / notifications): %.1f\n",
-                    Percentile(polling.firstRecordMs, 0.5) / std::max(0.001, Percentile(watching.firstRecordMs, 0.5)));
+    if (options.Thread()) {
+        std::printf("\nLatency, the worker in a thread: %d command files renamed into the input directory at random "
+                    "moments, 0 to %d ms apart\n",
+                    options.files, options.maxGapMs);
+        for (const int waiting : {0, options.waiting}) {
+            const LatencyFigures watching = MeasureLatency(setup, true, true, options.files, waiting, options.maxGapMs);
+            const LatencyFigures polling = MeasureLatency(setup, false, true, options.files, waiting, options.maxGapMs);
+            const LatencyFigures plain = MeasureLatency(setup, true, false, options.files, waiting, options.maxGapMs);
+            std::printf("%d unfinished 64 KiB files waiting\n", waiting);
+            std::printf(" with notifications:\n");
+            PrintLatency("rename -> first record", watching.firstRecordMs);
+            PrintLatency("rename -> command file gone", watching.goneMs);
+            std::printf(" with the timed pause only:\n");
+            PrintLatency("rename -> first record", polling.firstRecordMs);
+            PrintLatency("rename -> command file gone", polling.goneMs);
+            std::printf(" with notifications, durable records off:\n");
+            PrintLatency("rename -> first record", plain.firstRecordMs);
+            PrintLatency("rename -> command file gone", plain.goneMs);
+            std::printf(" p50 ratio (timed pause / notifications): %.1f\n",
+                        Percentile(polling.firstRecordMs, 0.5) /
+                            std::max(0.001, Percentile(watching.firstRecordMs, 0.5)));
+            std::fflush(stdout);
+        }
+    }
+    if (options.Process()) {
+        std::printf("\nLatency seen from outside, zentrada as its own process: %d command files renamed into its "
+                    "input directory at random moments, 0 to %d ms apart\n",
+                    options.files, options.maxGapMs);
+        for (const int waiting : {0, options.waiting}) {
+            const OutsideLatency figures = MeasureOutsideLatency(setup, options.files, waiting, options.maxGapMs);
+            const bool many = waiting != 0;
+            std::printf("%d unfinished 64 KiB files waiting\n", waiting);
+            std::printf(" durable records on:\n");
+            PrintLatency("rename -> first record", figures.durable.firstRecordMs);
+            PrintLatency("rename -> command file gone", figures.durable.goneMs);
+            std::printf(" durable records off:\n");
+            PrintLatency("rename -> first record", figures.plain.firstRecordMs);
+            PrintLatency("rename -> command file gone", figures.plain.goneMs);
+            std::printf(" floor, one forced append (write + fsync, file kept open):\n");
+            PrintLatency("append", figures.forcedAppendMs);
+            const double durableP50 = Percentile(figures.durable.firstRecordMs, 0.5);
+            const double plainP50 = Percentile(figures.plain.firstRecordMs, 0.5);
+            std::printf(" first record p50, durable - not durable: %.2f ms\n", durableP50 - plainP50);
+            outcome.firstP50[many][1] = durableP50;
+            outcome.firstP99[many] = Percentile(figures.durable.firstRecordMs, 0.99);
+            outcome.firstP50[many][0] = plainP50;
+            outcome.forcedAppendMs[many] = Median(figures.forcedAppendMs);
+            std::fflush(stdout);
+        }
     }
 }
 
+void PrintRate(const std::string& what, double rate, const char* unit) {
+    std::printf("  %-44s %10.0f %s", what.c_str(), rate, unit);
+}
+
+// An agent's rates, each judged against two floors taken just before and
+// just after it: the disk of a shared machine changes its pace from one
+// second to the next.
+struct Judged {
+    std::vector<double> rates;
+    std::vector<double> shares[2];  // percent of the first floor, of the second
+};
+
+void PrintShare(const std::vector<double>& shares, const char* floorName) {
+    std::printf("   %5.1f %% of %s", Median(shares), floorName);
+}
+
 void RunThroughput(const Setup& setup, const Options& options) {
-    // The rounds interleave every figure, so a busy moment of the machine
-    // weighs on all of them alike; each figure is the median of its rounds.
-    std::vector<double> floor, floorOs, floorDisk, lines[2], files[2];
+    // Every floor run, by kind; forced ones take a tenth of the records, at
+    // the disk's pace.
+    std::vector<double> floors[4];
+    const int forcedRecords = std::max(1, options.lines / 10);
+    const auto floor = [&](FloorKind kind) {
+        const bool forced = kind == FloorKind::OsToDisk || kind == FloorKind::OsPlusForcedAppend;
+        const double rate = MeasureFloorRate(setup, kind, forced ? forcedRecords : options.lines);
+        floors[static_cast<int>(kind)].push_back(rate);
+        return rate;
+    };
+    const auto judge = [&](Judged& into, bool durable, auto run) {
+        const FloorKind first = durable ? FloorKind::OsPlusForcedAppend : FloorKind::Stream;
+        const FloorKind second = durable ? FloorKind::OsToDisk : FloorKind::OsCalls;
+        const double firstBefore = floor(first), secondBefore = floor(second);
+        const double rate = run();
+        const double firstAfter = floor(first), secondAfter = floor(second);
+        into.rates.push_back(rate);
+        into.shares[0].push_back(200 * rate / (firstBefore + firstAfter));
+        into.shares[1].push_back(200 * rate / (secondBefore + secondAfter));
+    };
+    Judged lines[2], outsideLines[2];
+    std::vector<double> files[2];
     for (int round = 0; round < options.rounds; ++round) {
-        floor.push_back(MeasureFloorRate(setup, FloorKind::Stream, options.lines));
-        floorOs.push_back(MeasureFloorRate(setup, FloorKind::OsCalls, options.lines));
-        floorDisk.push_back(MeasureFloorRate(setup, FloorKind::OsToDisk, options.lines));
         for (const bool durable : {false, true}) {
-            lines[durable].push_back(MeasureLineRate(setup, durable, options.lines));
-            files[durable].push_back(MeasureFileRate(setup, durable, options.batch));
+            if (options.Thread()) {
+                judge(lines[durable], durable, [&] { return MeasureLineRate(setup, durable, options.lines); });
+                files[durable].push_back(MeasureFileRate(setup, durable, options.batch));
+            }
+            if (options.Process())
+                judge(outsideLines[durable], durable,
+                      [&] { return MeasureOutsideLineRate(setup, durable, options.lines); });
         }
     }
-    const double floorRate = Median(floor), floorDiskRate = Median(floorDisk);
-    std::printf("\nThroughput (median of %d rounds)\n", options.rounds);
-    std::printf(" floor, open + append one record + close, %d records:\n", options.lines);
-    std::printf("  %-40s %10.0f records/s\n", "std::ofstream", floorRate);
-    std::printf("  %-40s %10.0f records/s\n", "OS calls", Median(floorOs));
-    std::printf("  %-40s %10.0f records/s\n", "OS calls, forced to disk", floorDiskRate);
+    std::printf("\nThroughput (median of %d rounds; each share is the median of the rounds' own, against the floor "
+                "taken just before and after)\n",
+                options.rounds);
+    std::printf(" floor, open + append one record + close, %d records (%d when forced):\n", options.lines,
+                forcedRecords);
+    const char* floorNames[4] = {"std::ofstream", "OS calls", "OS calls, forced to disk",
+                                 "OS calls + one forced append (kept open)"};
+    for (const FloorKind kind :
+         {FloorKind::Stream, FloorKind::OsCalls, FloorKind::OsToDisk, FloorKind::OsPlusForcedAppend}) {
+        const auto& runs = floors[static_cast<int>(kind)];
+        if (!runs.empty()) PrintRate(floorNames[static_cast<int>(kind)], Median(runs), "records/s\n");
+    }
+    const std::string long_ = Numbered("one file of ", options.lines, " lines");
+    const auto printLines = [&](const Judged& judged, bool durable) {
+        PrintRate(long_, Median(judged.rates), "lines/s");
+        if (durable) {
+            PrintShare(judged.shares[0], "OS calls + one forced append");
+            PrintShare(judged.shares[1], "OS calls, forced to disk");
+        } else {
+            PrintShare(judged.shares[0], "std::ofstream");
+            PrintShare(judged.shares[1], "OS calls");
+        }
+        std::printf("\n");
+    };
     for (const bool durable : {false, true}) {
-        const double lineRate = Median(lines[durable]);
-        std::printf(" agent, durable records %s:\n", durable ? "on" : "off");
-        std::printf("  %-40s %10.0f lines/s   %5.1f %% of the floor   %5.1f %% of the floor forced to disk\n",
-                    Numbered("one file of ", options.lines, " lines").c_str(), lineRate, 100 * lineRate / floorRate,
-                    100 * lineRate / floorDiskRate);
-        std::printf("  %-40s %10.0f files/s\n", Numbered("", options.batch, " one-line files at once").c_str(),
-                    Median(files[durable]));
+        if (!options.Thread()) break;
+        std::printf(" agent in a thread, durable records %s:\n", durable ? "on" : "off");
+        printLines(lines[durable], durable);
+        PrintRate(Numbered("", options.batch, " one-line files at once"), Median(files[durable]), "files/s\n");
+    }
+    for (const bool durable : {false, true}) {
+        if (!options.Process()) break;
+        std::printf(" zentrada as its own process, durable records %s:\n", durable ? "on" : "off");
+        printLines(outsideLines[durable], durable);
+    }
+    if (options.Process()) {
+        outcome.linesPlainShares = outsideLines[0].shares[0];
+        outcome.linesDurableShares = outsideLines[1].shares[0];
+        outcome.linesPlainShare = Median(outcome.linesPlainShares);
+        outcome.linesDurableShare = Median(outcome.linesDurableShares);
     }
 }
 
 void RunIdle(const Setup& setup, const Options& options) {
-    std::printf("\nCPU while idle, %.0f s each, %% of one core (the whole process)\n", options.idleSeconds);
-    for (const int waiting : {0, kWaitingFiles}) {
-        const double watching = MeasureIdleCpu(setup, true, waiting, options.idleSeconds);
-        const double polling = MeasureIdleCpu(setup, false, waiting, options.idleSeconds);
-        std::printf("  %-34s with notifications %6.3f %%   timed pause only %6.3f %%\n",
-                    waiting == 0 ? "empty input directory" : "1000 unfinished 64 KiB files", watching, polling);
+    std::printf("\nCPU while idle, %g s each, %% of one core\n", options.idleSeconds);
+    const auto label = [](int waiting) {
+        return waiting == 0 ? std::string("empty input directory") : Numbered("", waiting, " unfinished 64 KiB files");
+    };
+    if (options.Thread()) {
+        std::printf(" agent in a thread (the whole benchmark process):\n");
+        for (const int waiting : {0, options.waiting}) {
+            const double watching = MeasureIdleCpu(setup, true, waiting, options.idleSeconds);
+            const double polling = MeasureIdleCpu(setup, false, waiting, options.idleSeconds);
+            std::printf("  %-34s with notifications %6.3f %%   timed pause only %6.3f %%\n", label(waiting).c_str(),
+                        watching, polling);
+            std::fflush(stdout);
+        }
     }
+    if (options.Process()) {
+        std::printf(" zentrada as its own process (utime + stime of /proc/<pid>/stat), notifications:\n");
+        for (const int waiting : {0, options.waiting}) {
+            const double percent = MeasureOutsideIdleCpu(setup, waiting, options.idleSeconds);
+            std::printf("  %-34s %6.3f %%\n", label(waiting).c_str(), percent);
+            outcome.idlePercent[waiting != 0] = percent;
+            std::fflush(stdout);
+        }
+    }
+}
+
+void PrintForced(const char* form, bool durable, const ForcedWrites& forced) {
+    std::printf("  %-44s durable records %-3s  %5.2f per one-line file   %5.2f per extra line\n", form,
+                durable ? "on" : "off", forced.perFile, forced.perExtraLine);
+}
+
+void RunForced(const Setup& setup, const Options& options) {
+    std::printf("\nForced writes (fsync or fdatasync of a file or a directory), %d files of one line, then %d of ten\n",
+                options.counted, options.counted);
+    for (const bool durable : {true, false}) {
+        if (options.Thread())
+            PrintForced("agent in a thread, in its file operations", durable,
+                        CountForcedWritesInThread(setup, durable, options.counted));
+        if (!options.Process()) continue;
+        if (const auto counted = CountForcedWritesOutside(setup, durable, options.counted))
+            PrintForced("zentrada as its own process, by strace", durable, *counted);
+        else
+            std::printf("  zentrada as its own process: not counted, strace is not installed or cannot attach\n");
+        std::fflush(stdout);
+    }
+}
+
+// One line of the verdicts: the figure, the limit, MET or MISSED.
+void Verdict(const std::string& target, const std::optional<double>& figure, double limit, bool atMost,
+             const char* unit, const std::string& note = {}) {
+    if (!figure) {
+        std::printf("  %-76s %16s\n", target.c_str(), "not measured");
+        return;
+    }
+    const bool met = atMost ? *figure <= limit : *figure >= limit;
+    char shown[64];
+    std::snprintf(shown, sizeof shown, "%.3f %s", *figure, unit);
+    std::printf("  %-76s %14s  %-6s %s\n", target.c_str(), shown, met ? "MET" : "MISSED", note.c_str());
+}
+
+void PrintVerdicts() {
+    std::printf("\nTargets, zentrada as its own process (durable records on unless said)\n");
+    for (const int many : {0, 1}) {
+        const std::string where = many ? Numbered(", ", outcome.waiting, " files waiting") : ", empty input directory";
+        Verdict("first record p50 <= 1 ms" + where, outcome.firstP50[many][1], 1, true, "ms");
+        Verdict("first record p99 <= 5 ms" + where, outcome.firstP99[many], 5, true, "ms");
+    }
+    for (const int many : {0, 1}) {
+        const std::string where = many ? Numbered(", ", outcome.waiting, " waiting") : ", empty";
+        std::optional<double> above;
+        std::string note;
+        if (outcome.firstP50[many][1] && outcome.firstP50[many][0] && outcome.forcedAppendMs[many]) {
+            above = *outcome.firstP50[many][1] - *outcome.firstP50[many][0];
+            char text[64];
+            std::snprintf(text, sizeof text, "(one forced append: %.3f ms)", *outcome.forcedAppendMs[many]);
+            note = text;
+        }
+        Verdict("first record p50, durable - not durable <= one forced append" + where, above,
+                outcome.forcedAppendMs[many].value_or(0), true, "ms", note);
+    }
+    Verdict("CPU while idle <= 0.2 %, empty input directory", outcome.idlePercent[0], 0.2, true, "%");
+    Verdict(Numbered("CPU while idle <= 0.5 %, ", outcome.waiting, " files waiting"), outcome.idlePercent[1], 0.5, true,
+            "%");
+    const auto rounds = [](const std::vector<double>& shares) {
+        std::string text = "(rounds:";
+        for (const double share : shares) {
+            char one[16];
+            std::snprintf(one, sizeof one, " %.1f", share);
+            text += one;
+        }
+        return text + ")";
+    };
+    Verdict("long file >= 90 % of OS calls + one forced append", outcome.linesDurableShare, 90, false, "%",
+            rounds(outcome.linesDurableShares));
+    Verdict("long file, durable off, >= 70 % of open+append+close (std::ofstream)", outcome.linesPlainShare, 70,
+            false, "%", rounds(outcome.linesPlainShares));
+    Verdict("peak resident memory (VmHWM) <= 4 MiB",
+            outcome.agentMemory.peak ? std::optional<double>(Megabytes(outcome.agentMemory.peak)) : std::nullopt, 4,
+            true, "MiB");
 }
 
 }  // namespace
@@ -162,7 +399,8 @@ int main(int argc, char** argv) {
     const std::uint64_t residentBefore = ResidentBytes();
 
     Setup setup;
-    setup.root = fs::temp_directory_path() / Numbered("zentrada-bench-", static_cast<int>(std::random_device{}() >> 1), "");
+    setup.root =
+        fs::temp_directory_path() / Numbered("zentrada-bench-", static_cast<int>(std::random_device{}() >> 1), "");
     fs::create_directories(setup.root);
     SetEnvironment("TORVA_MODE", "recorder");
 #if defined(_WIN32)
@@ -170,36 +408,68 @@ int main(int argc, char** argv) {
 #else
     setup.library = (fs::path(BENCH_LIBRARY_DIR) / "libInterfaceTorva.so").string();
 #endif
+    setup.agentProgram = BENCH_AGENT_PROGRAM;
 
-    std::printf("Zentrada benchmark: the worker against the recording library, %u hardware threads\n",
-                std::thread::hardware_concurrency());
+    std::printf("Zentrada benchmark: the agent against the recording library, %u hardware threads, %s build\n",
+                std::thread::hardware_concurrency(),
+#if defined(NDEBUG)
+                "optimised"
+#else
+                "DEBUG (not the figures to quote)"
+#endif
+    );
+    if (options.form != "thread" && !OutsideSupported())
+        std::printf("zentrada as its own process is measured on Linux only: the worker in a thread alone here\n");
+    else if (options.Process())
+        std::printf("zentrada: %s\n", setup.agentProgram.c_str());
     if (const std::string wine = WineVersion(); !wine.empty())
         std::printf("UNDER WINE %s: these are Wine's figures, not Windows'\n", wine.c_str());
     std::fflush(stdout);
 
-    // Each part's own peak, where the OS can restart the count.
+    // Each part's own peak, where the OS can restart the count, and the
+    // peak of the agent's own processes during it.
     std::vector<std::pair<const char*, std::uint64_t>> partPeaks;
+    std::vector<std::pair<const char*, AgentMemory>> agentPeaks;
     const auto run = [&](const char* part, void (*body)(const Setup&, const Options&)) {
         if (!options.only.empty() && options.only != part) return;
         const bool counted = ResetPeakResident();
         body(setup, options);
-        if (counted) partPeaks.emplace_back(part, PhasePeakBytes());
+        if (counted && options.Thread()) partPeaks.emplace_back(part, PhasePeakBytes());
+        if (const AgentMemory agent = TakeAgentMemory(); agent.peak != 0) {
+            agentPeaks.emplace_back(part, agent);
+            if (agent.peak > outcome.agentMemory.peak) outcome.agentMemory = agent;
+        }
         std::fflush(stdout);
     };
     run("latency", RunLatency);
     run("throughput", RunThroughput);
     run("idle", RunIdle);
+    run("forced", RunForced);
 
-    // The restarts of the count may leave the OS's whole-run figure below
-    // a part's own.
-    std::uint64_t peak = PeakResidentBytes();
-    for (const auto& partPeak : partPeaks) peak = std::max(peak, partPeak.second);
     std::printf("\nMemory\n");
-    std::printf("  %-40s %8.2f MiB\n", "resident before the agent started", Megabytes(residentBefore));
-    for (const auto& [part, partPeak] : partPeaks)
-        std::printf("  %-40s %8.2f MiB\n", (std::string("peak resident during ") + part).c_str(), Megabytes(partPeak));
-    std::printf("  %-40s %8.2f MiB\n", "peak resident, whole run", Megabytes(peak));
-    std::printf("  %-40s %8.2f MiB\n", "agent's share (peak - before)", Megabytes(peak - residentBefore));
+    if (options.Thread()) {
+        // The restarts of the count may leave the OS's whole-run figure below
+        // a part's own.
+        std::uint64_t peak = PeakResidentBytes();
+        for (const auto& partPeak : partPeaks) peak = std::max(peak, partPeak.second);
+        std::printf(" the benchmark process, agent in a thread:\n");
+        std::printf("  %-44s %8.2f MiB\n", "resident before the agent started", Megabytes(residentBefore));
+        for (const auto& [part, partPeak] : partPeaks)
+            std::printf("  %-44s %8.2f MiB\n", (std::string("peak resident during ") + part).c_str(),
+                        Megabytes(partPeak));
+        std::printf("  %-44s %8.2f MiB\n", "peak resident, whole run", Megabytes(peak));
+        std::printf("  %-44s %8.2f MiB\n", "agent's share (peak - before)", Megabytes(peak - residentBefore));
+    }
+    if (!agentPeaks.empty()) {
+        std::printf(" zentrada as its own process, the highest peak (VmHWM) of its processes; that process at its "
+                    "end:\n");
+        for (const auto& [part, agent] : agentPeaks)
+            std::printf("  %-44s %8.2f MiB   anonymous %5.2f MiB, file-backed %5.2f MiB\n",
+                        (std::string("peak resident during ") + part).c_str(), Megabytes(agent.peak),
+                        Megabytes(agent.anonymous), Megabytes(agent.fileBacked));
+    }
+    outcome.waiting = options.waiting;
+    if (options.Process()) PrintVerdicts();
 
     std::error_code ignored;
     fs::remove_all(setup.root, ignored);

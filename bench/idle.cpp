@@ -1,5 +1,7 @@
 #include "bench/idle.h"
 
+#include <algorithm>
+
 #include "bench/os.h"
 
 namespace bench {
@@ -10,7 +12,7 @@ double MeasureIdleCpu(const Setup& setup, bool watch, int waiting, double second
     // The first scans read the waiting files once; that is intake, not
     // waiting. The window then ends well before the files are two minutes
     // old and would be moved aside as abandoned.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::this_thread::sleep_for(std::chrono::duration<double>(std::min(2.0, seconds / 2)));
     const double cpuBefore = ProcessCpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

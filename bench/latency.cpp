@@ -11,8 +11,7 @@ bool HasRecord(const fs::path& out, const std::string& stem) {
     const std::string prefix = stem + "_";
     for (const auto& entry : fs::directory_iterator(out)) {
         if (!entry.path().filename().string().starts_with(prefix)) continue;
-        // The response's temporary file may be renamed between the listing
-        // and the look at its size.
+        // The pending file may be renamed away between the listing and here.
         std::error_code gone;
         const auto size = fs::file_size(entry.path(), gone);
         if (!gone && size > 0) return true;
@@ -22,12 +21,12 @@ bool HasRecord(const fs::path& out, const std::string& stem) {
 
 }  // namespace
 
-LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting) {
+LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting, int maxGapMs) {
     const std::string tag = Numbered(watch ? "latency-watch" : "latency-poll", waiting, durable ? "" : "-plain");
     RunningAgent agent(setup, tag, {.watch = watch, .durable = durable, .waiting = waiting});
     const fs::path staging = setup.root / "arriving.tmp";
     std::mt19937 random(42);
-    std::uniform_int_distribution<int> gapUs(0, 150'000);
+    std::uniform_int_distribution<int> gapUs(0, maxGapMs * 1000);
     LatencyFigures figures;
     for (int i = 0; i < files; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));

@@ -14,9 +14,9 @@ struct LatencyFigures {
     std::vector<double> firstRecordMs, goneMs;
 };
 
-// `files` files, one at a time, 0 to 150 ms apart, with `waiting` unfinished
-// files in the input directory all along.
-LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting);
+// `files` files, one at a time, 0 to `maxGapMs` apart, with `waiting`
+// unfinished files in the input directory all along.
+LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting, int maxGapMs);
 void PrintLatency(const char* label, const std::vector<double>& milliseconds);
 
 }  // namespace bench

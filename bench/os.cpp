@@ -56,6 +56,27 @@ bool AppendWithOsCalls(const std::string& path, std::string_view bytes, bool toD
     return CloseHandle(file) && ok;
 }
 
+ForcedAppendFile::ForcedAppendFile(const std::string& path)
+    : handle_(reinterpret_cast<std::intptr_t>(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                                          FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+
+ForcedAppendFile::~ForcedAppendFile() {
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+bool ForcedAppendFile::Append(std::string_view bytes) {
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    return FlushFileBuffers(file) && ok;
+}
+
+void SyncFileSystemOf(const std::string&) {}
+
 void SetEnvironment(const char* name, const char* value) { _putenv_s(name, value); }
 
 std::string WineVersion() {
@@ -116,18 +137,50 @@ std::uint64_t PhasePeakBytes() {
     return kib * 1024;
 }
 
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
 bool AppendWithOsCalls(const std::string& path, std::string_view bytes, bool toDisk) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
+    bool ok = WriteAll(fd, bytes);
     if (toDisk) ok = fsync(fd) == 0 && ok;
     return close(fd) == 0 && ok;
+}
+
+void SyncFileSystemOf(const std::string& path) {
+#if defined(__linux__)
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
+    close(fd);
+#else
+    (void)path;
+    sync();
+#endif
+}
+
+ForcedAppendFile::ForcedAppendFile(const std::string& path)
+    : handle_(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666)) {}
+
+ForcedAppendFile::~ForcedAppendFile() {
+    if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+bool ForcedAppendFile::Append(std::string_view bytes) {
+    const int fd = static_cast<int>(handle_);
+    return fd >= 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
 }
 
 void SetEnvironment(const char* name, const char* value) { setenv(name, value, 1); }

@@ -1,6 +1,6 @@
 // The few things the benchmark asks the operating system directly, kept in
 // one file with a POSIX and a Windows branch: the process's CPU time and
-// memory, an append that is forced to disk, and whether Wine runs it.
+// memory, appends that are forced to disk, and whether Wine runs it.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,23 @@ std::uint64_t PhasePeakBytes();
 // Opens `path` for appending (created when missing), writes `bytes`, forces
 // them to disk first when `toDisk`, and closes it again.
 bool AppendWithOsCalls(const std::string& path, std::string_view bytes, bool toDisk);
+// Everything written to the file system that holds `path` is on disk on
+// return (Linux; elsewhere nothing is done).
+void SyncFileSystemOf(const std::string& path);
+// A file kept open for appending, each append forced to disk before it
+// returns: what a journal costs per entry.
+class ForcedAppendFile {
+public:
+    // Created, or emptied.
+    explicit ForcedAppendFile(const std::string& path);
+    ~ForcedAppendFile();
+    ForcedAppendFile(const ForcedAppendFile&) = delete;
+    ForcedAppendFile& operator=(const ForcedAppendFile&) = delete;
+    bool Append(std::string_view bytes);
+
+private:
+    std::intptr_t handle_;
+};
 void SetEnvironment(const char* name, const char* value);
 // Wine's version when the program runs under Wine, else empty.
 std::string WineVersion();

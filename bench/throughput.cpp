@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "bench/os.h"
 
@@ -10,26 +11,6 @@ namespace bench {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Records in the response files of `out`: each ends with 13, 13, 10.
-long CountRecords(const fs::path& out) {
-    long records = 0;
-    for (const auto& entry : fs::directory_iterator(out)) {
-        std::ifstream file(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        for (std::size_t at = bytes.find("\r\r\n"); at != std::string::npos; at = bytes.find("\r\r\n", at + 3))
-            ++records;
-    }
-    return records;
-}
-
-// A rate is only worth printing when every line was answered.
-void CheckRecords(const fs::path& out, long expected, const char* what) {
-    const long records = CountRecords(out);
-    if (records == expected) return;
-    std::fprintf(stderr, "%s: %ld records for %ld command lines\n", what, records, expected);
-    std::exit(1);
-}
 
 // Sleeps between looks: runs last long enough for 1 ms not to matter, and
 // the agent keeps the second core to itself.
@@ -51,17 +32,14 @@ std::string Tag(const char* what, bool durable) { return std::string(what) + (du
 }  // namespace
 
 double MeasureLineRate(const Setup& setup, bool durable, int lines) {
-    std::string text;
-    for (int i = 0; i < lines; ++i) text += kQuickCommand;
-    text += kEndLine;
     const fs::path staging = setup.root / "long.tmp";
-    WriteFile(staging, text);
+    WriteFile(staging, QuickCommandFile(lines));
     RunningAgent agent(setup, Tag("lines", durable), {.watch = true, .durable = durable});
     const fs::path command = agent.In() / "LONGO.FPI";
     const auto start = Clock::now();
     fs::rename(staging, command);
     const double seconds = SecondsUntil(start, [&] { return !fs::exists(command); });
-    CheckRecords(agent.Out(), lines, "one long file");
+    CheckRecords(agent.Out(), "LONGO", lines, "one long file");
     return lines / seconds;
 }
 
@@ -77,14 +55,17 @@ double MeasureFileRate(const Setup& setup, bool durable, int files) {
         fs::rename(staging / name, agent.In() / name);
     }
     const double seconds = SecondsUntil(start, [&] { return NoCommandFileLeft(agent.In()); });
-    CheckRecords(agent.Out(), files, "small files");
+    CheckRecords(agent.Out(), "LOTE", files, "small files");
     return files / seconds;
 }
 
 double MeasureFloorRate(const Setup& setup, FloorKind kind, int records) {
     const fs::path path = setup.root / "floor.fpo";
+    const fs::path journalPath = setup.root / "floor_journal.txt";
     const std::string name = path.string();
     fs::remove(path);
+    std::optional<ForcedAppendFile> journal;
+    if (kind == FloorKind::OsPlusForcedAppend) journal.emplace(journalPath.string());
     const auto start = Clock::now();
     for (int i = 1; i <= records; ++i) {
         // Formatted afresh each time, as the agent formats each record.
@@ -95,10 +76,13 @@ double MeasureFloorRate(const Setup& setup, FloorKind kind, int records) {
             file << record;
         } else {
             AppendWithOsCalls(name, record, kind == FloorKind::OsToDisk);
+            if (journal) journal->Append(record);
         }
     }
     const double seconds = SecondsSince(start);
+    journal.reset();
     fs::remove(path);
+    fs::remove(journalPath);
     return records / seconds;
 }
 

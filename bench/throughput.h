@@ -18,6 +18,10 @@ enum class FloorKind {
     Stream,    // std::ofstream opened for appending
     OsCalls,   // the OS's own open, write and close
     OsToDisk,  // the same with the bytes forced to disk before the close
+    // The OS's open, write and close, plus the record appended to a second
+    // file kept open and forced to disk: a response file and its journal, the
+    // least durable records can cost.
+    OsPlusForcedAppend,
 };
 // Records per second appended to one file, each by open, append, close.
 double MeasureFloorRate(const Setup& setup, FloorKind kind, int records);

@@ -2,8 +2,9 @@
 # Installs the packages that building and testing Zentrada needs, with
 # apt-get, when any of them is missing: the Linux tool chain, and for the
 # Windows builds the MinGW-w64 cross compilers and Wine (whose 32-bit part
-# needs the i386 architecture), and clang with its fuzzing runtime. Runs as
-# root or through sudo.
+# needs the i386 architecture), clang with its fuzzing runtime, and strace,
+# with which the benchmark counts the agent's forced writes. Runs as root or
+# through sudo.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
@@ -11,7 +12,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64
           nsis xvfb xauth xdotool imagemagick
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          strace)
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
