@@ -45,6 +45,7 @@ public:
     }
     bool RemoveFile(const std::string& path) override { return os_.RemoveFile(path); }
     bool FileExists(const std::string& path) override { return os_.FileExists(path); }
+    std::optional<platform::FileEntry> FindFile(const std::string& path) override { return os_.FindFile(path); }
     std::intptr_t OpenAppend(const std::string& path) override { return os_.OpenAppend(path); }
     bool Append(std::intptr_t handle, std::string_view bytes, bool durable) override {
         if (durable) ++forced_;
