@@ -37,6 +37,20 @@ using namespace std::chrono_literals;
 
 AgentMemory agentMemory;
 
+// Agents not stopped yet: a run cut short by a failure or an exit kills them
+// rather than leave them running.
+std::vector<pid_t> runningAgents;
+
+void KillRunningAgents() {
+    for (const pid_t pid : runningAgents) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    runningAgents.clear();
+}
+
+void Forget(pid_t pid) { std::erase(runningAgents, pid); }
+
 [[noreturn]] void Fail(const std::string& message) {
     std::fprintf(stderr, "%s\n", message.c_str());
     std::exit(1);
@@ -123,12 +137,16 @@ public:
                                               "\nSyncRecords=" + (durable ? "1" : "0") + "\n");
         pid_ = Spawn({program.string()}, AgentEnvironment(dir_), dir_ / "zentrada.out");
         if (pid_ <= 0) Fail("cannot start " + program.string());
+        static const bool killedAtExit = std::atexit(KillRunningAgents) == 0;
+        (void)killedAtExit;
+        runningAgents.push_back(pid_);
         const fs::path probe = dir_ / "probe.tmp";
         WriteFile(probe, "TORVA_Obter_Estado_Impressora|\r\n.\r\n");
         fs::rename(probe, in_ / "PRONTO.FPI");
         const auto start = Clock::now();
         while (fs::exists(in_ / "PRONTO.FPI")) {
             if (const int status = WaitForExit(pid_, 0ms); status >= 0) {
+                Forget(pid_);
                 pid_ = -1;
                 Fail("zentrada ended with status " + std::to_string(status) + ": " + ReadText(dir_ / "zentrada.out"));
             }
@@ -199,6 +217,7 @@ public:
             status = WaitForExit(pid_, 20s);
         }
         if (status != 0) std::fprintf(stderr, "zentrada in %s ended with status %d\n", dir_.c_str(), status);
+        Forget(pid_);
         pid_ = -1;
     }
 
