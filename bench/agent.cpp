@@ -30,6 +30,7 @@ RunningAgent::RunningAgent(const Setup& setup, const std::string& name, Options 
     environment_.startPause = 0ms;
     environment_.watchInputDirectory = options.watch;
     environment_.durableRecords = options.durable;
+    if (options.publish) environment_.statusPath = (setup.root / (tag + "_estado.prom")).string();
     worker_ = std::thread([this] { zentrada::engine::AgentThreadMain(shared_, environment_); });
     while (!shared_.agentRunning) std::this_thread::sleep_for(1ms);
 }

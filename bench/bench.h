@@ -36,6 +36,7 @@ public:
         bool watch = true;
         bool durable = true;
         int waiting = 0;
+        bool publish = false;  // the status file written, as the hosts do
     };
     RunningAgent(const Setup& setup, const std::string& name, Options options);
     ~RunningAgent();

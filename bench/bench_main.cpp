@@ -138,6 +138,7 @@ struct Outcome {
     // open, append, close without durable records, and that plus one forced
     // append with them.
     std::optional<double> linesPlainShare, linesDurableShare;
+    std::optional<double> publishingShare;  // first record p50, status written / not, in the thread
     std::vector<double> linesPlainShares, linesDurableShares;  // each round's
     AgentMemory agentMemory;
 };
@@ -170,6 +171,16 @@ void RunLatency(const Setup& setup, const Options& options) {
                             std::max(0.001, Percentile(watching.firstRecordMs, 0.5)));
             std::fflush(stdout);
         }
+        // Two agents, one writing its status file as the hosts' agents do,
+        // take the files in turns, empty input directory.
+        const auto [publishing, silent] = MeasurePublishing(setup, options.files, options.maxGapMs);
+        std::printf("status file written / not written, two agents in turns (%d files each):\n", options.files);
+        PrintLatency("written: first record", publishing.firstRecordMs);
+        PrintLatency("not written: first record", silent.firstRecordMs);
+        outcome.publishingShare =
+            Percentile(publishing.firstRecordMs, 0.5) / std::max(0.001, Percentile(silent.firstRecordMs, 0.5));
+        std::printf(" p50 ratio (written / not written): %.3f\n", *outcome.publishingShare);
+        std::fflush(stdout);
     }
     if (options.Process()) {
         std::printf("\nLatency seen from outside, zentrada as its own process: %d command files renamed into its "
@@ -399,6 +410,8 @@ void PrintVerdicts() {
             rounds(outcome.linesDurableShares));
     Verdict("long file, durable off, >= 70 % of open+append+close (std::ofstream)", outcome.linesPlainShare, 70,
             false, "%", rounds(outcome.linesPlainShares));
+    Verdict("first record p50, status file written / not written <= 1.05 (in a thread)",
+            outcome.publishingShare, 1.05, true, "");
     Verdict("peak resident memory (VmHWM) <= 4 MiB",
             outcome.agentMemory.peak ? std::optional<double>(Megabytes(outcome.agentMemory.peak)) : std::nullopt, 4,
             true, "MiB");
@@ -417,6 +430,7 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / Numbered("zentrada-bench-", static_cast<int>(std::random_device{}() >> 1), "");
     fs::create_directories(setup.root);
     SetEnvironment("TORVA_MODE", "recorder");
+    SetEnvironment("TORVA_FAULTS", "off");
 #if defined(_WIN32)
     setup.library = (fs::path(BENCH_LIBRARY_DIR) / "InterfaceTorva.dll").string();
 #else

@@ -19,38 +19,57 @@ bool HasRecord(const fs::path& out, const std::string& stem) {
     return false;
 }
 
+// One file renamed into the agent's input directory, timed.
+void TimeOneFile(const Setup& setup, const RunningAgent& agent, int i, LatencyFigures& figures) {
+    const fs::path staging = setup.root / "arriving.tmp";
+    const std::string stem = Numbered("F", i, "");
+    const fs::path command = agent.In() / (stem + ".FPI");
+    WriteFile(staging, std::string("TORVA_Fiscal_Cancelar_Ultimo_Item|\r\n") + kEndLine);
+    const auto start = Clock::now();
+    fs::rename(staging, command);
+    // Spins rather than sleeps: a sleep's own granularity would be most of
+    // what is measured.
+    bool recorded = false;
+    while (true) {
+        if (!recorded && HasRecord(agent.Out(), stem)) {
+            recorded = true;
+            figures.firstRecordMs.push_back(MillisecondsSince(start));
+        }
+        if (!fs::exists(command)) {
+            const double gone = MillisecondsSince(start);
+            if (!recorded) figures.firstRecordMs.push_back(gone);
+            figures.goneMs.push_back(gone);
+            return;
+        }
+        std::this_thread::yield();
+    }
+}
+
 }  // namespace
 
 LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting, int maxGapMs) {
     const std::string tag = Numbered(watch ? "latency-watch" : "latency-poll", waiting, durable ? "" : "-plain");
     RunningAgent agent(setup, tag, {.watch = watch, .durable = durable, .waiting = waiting});
-    const fs::path staging = setup.root / "arriving.tmp";
     std::mt19937 random(42);
     std::uniform_int_distribution<int> gapUs(0, maxGapMs * 1000);
     LatencyFigures figures;
     for (int i = 0; i < files; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));
-        const std::string stem = Numbered("F", i, "");
-        const fs::path command = agent.In() / (stem + ".FPI");
-        WriteFile(staging, std::string("TORVA_Fiscal_Cancelar_Ultimo_Item|\r\n") + kEndLine);
-        const auto start = Clock::now();
-        fs::rename(staging, command);
-        // Spins rather than sleeps: a sleep's own granularity would be most
-        // of what is measured.
-        bool recorded = false;
-        while (true) {
-            if (!recorded && HasRecord(agent.Out(), stem)) {
-                recorded = true;
-                figures.firstRecordMs.push_back(MillisecondsSince(start));
-            }
-            if (!fs::exists(command)) {
-                const double gone = MillisecondsSince(start);
-                if (!recorded) figures.firstRecordMs.push_back(gone);
-                figures.goneMs.push_back(gone);
-                break;
-            }
-            std::this_thread::yield();
-        }
+        TimeOneFile(setup, agent, i, figures);
+    }
+    return figures;
+}
+
+std::pair<LatencyFigures, LatencyFigures> MeasurePublishing(const Setup& setup, int files, int maxGapMs) {
+    const RunningAgent publishing(setup, "latency-status", {.publish = true});
+    const RunningAgent silent(setup, "latency-nostatus", {});
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> gapUs(0, maxGapMs * 1000);
+    std::pair<LatencyFigures, LatencyFigures> figures;
+    for (int i = 0; i < 2 * files; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));
+        if (i % 2 == 0) TimeOneFile(setup, publishing, i, figures.first);
+        else TimeOneFile(setup, silent, i, figures.second);
     }
     return figures;
 }

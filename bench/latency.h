@@ -4,6 +4,7 @@
 // gone.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "bench/bench.h"
@@ -17,6 +18,10 @@ struct LatencyFigures {
 // `files` files, one at a time, 0 to `maxGapMs` apart, with `waiting`
 // unfinished files in the input directory all along.
 LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int files, int waiting, int maxGapMs);
+// The same with two agents side by side, durable records on, one writing its
+// status and one not, taking `files` files each in turns, so that a busy
+// moment weighs on both alike: the first's figures, then the second's.
+std::pair<LatencyFigures, LatencyFigures> MeasurePublishing(const Setup& setup, int files, int maxGapMs);
 void PrintLatency(const char* label, const std::vector<double>& milliseconds);
 
 }  // namespace bench

@@ -104,6 +104,7 @@ std::vector<std::string> AgentEnvironment(const fs::path& lockDirectory) {
         environment.emplace_back(text);
     }
     environment.push_back("TORVA_MODE=recorder");
+    environment.push_back("TORVA_FAULTS=off");
     environment.push_back("ZENTRADA_LOCK_DIR=" + lockDirectory.string());
     return environment;
 }

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <tuple>
 
+#include "engine/agent_status.h"
+
 namespace zentrada::engine {
 
 // What the worker shares with the host or the control panel. Flags are
@@ -23,6 +25,8 @@ public:
     std::atomic<bool> agentRunning{false};
     std::atomic<bool> printerOnline{false};
     std::atomic<bool> simpleMode{false};
+    // What the worker counts for monitoring (agent_status.h).
+    AgentStatus status;
 
     // Asks the worker to stop after the file in hand. Unlike a bare clear of
     // agentRunning, a request made while the worker is still starting is not
@@ -63,6 +67,10 @@ struct AgentEnvironment {
     // Executed command files that could not be deleted, so that no restart
     // runs one again; empty: remembered while the process lives.
     std::string undeletedFilesPath;
+    // The agent's status, rewritten while the worker runs (agent_status.h);
+    // empty: not written. Also written to `metricsPath` when one is set.
+    std::string statusPath;
+    std::string metricsPath;
     std::string driverLibrary;  // the driver library file to load
     // The driver library's own "Log" setting, read at every idle poll.
     std::function<std::int32_t()> readDriverLogSetting;

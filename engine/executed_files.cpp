@@ -100,6 +100,7 @@ void ExecutedFiles::Finish(const std::string& directory, const platform::FileEnt
     // Executing a sale twice is the worst this agent can do: a file that
     // stays behind is never run again unless it changes.
     Remember(directory, entry);
+    shared_.status.FileHappened(FileEvent::Undeleted);
     log_.WriteLog(FillPattern(texts::kFileNotDeleted, {entry.name}));
 }
 

@@ -270,10 +270,22 @@ void Intake::MoveAbandoned(const std::string& directory, const platform::FileEnt
     const auto key = std::make_pair(platform::JoinPath(directory, entry.name), entry.lastWriteNs);
     if (platform::MoveFileNoReplace(key.first, platform::JoinPath(directory, newName))) {
         failedMoves_.erase(key);
+        shared_.status.FileHappened(FileEvent::Abandoned);
         log_.WriteLog(FillPattern(texts::kFileRenamed, {entry.name, newName}));
     } else if (failedMoves_.insert(key).second) {
         log_.WriteLog(FillPattern(texts::kFileRenameFailed, {entry.name, newName}));
     }
+}
+
+Intake::WaitingFiles Intake::Waiting(const std::optional<TakenFile>& taken) const {
+    const bool known = taken && lastWrites_.contains(taken->name);
+    WaitingFiles waiting{files_.size() - (known ? 1 : 0), 0};
+    for (const auto& [order, file] : files_) {
+        if (known && order.second == taken->name) continue;
+        waiting.oldestNs = order.first;
+        break;
+    }
+    return waiting;
 }
 
 }  // namespace zentrada::engine

@@ -81,6 +81,14 @@ public:
     std::optional<TakenFile> NextFile(const std::string& directory, bool simpleMode,
                                       const platform::DirectoryChanges& changes);
 
+    // The command files known to be in the directory, but `taken`, and the
+    // last write of the oldest (0 when none).
+    struct WaitingFiles {
+        std::uint64_t count = 0;
+        std::int64_t oldestNs = 0;
+    };
+    WaitingFiles Waiting(const std::optional<TakenFile>& taken) const;
+
 private:
     struct KnownFile {
         platform::FileEntry entry;

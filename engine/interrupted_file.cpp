@@ -137,6 +137,7 @@ Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& e
     const std::optional<JournalState> state = journal ? ParseJournal(*journal) : std::nullopt;
     if (!state) return Recovery::Done;
     const std::optional<platform::FileEntry> entry = FindUnchanged(*state);
+    bool cutShort = false;
     if (state->finished) {
         // Its answers were whole on disk before "fim" (the point of sale may
         // have taken them away since): nothing is added.
@@ -167,10 +168,11 @@ Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& e
         } else if (!ending.finished) {
             log.WriteLog(FillPattern(texts::kFileInterruptedGone, {state->name}));
         }
+        cutShort = !ending.finished;
     }
     // Emptied, so this start's work is not done twice by the next one.
     Journal::Clear(journalPath, durable);
-    return Recovery::Done;
+    return cutShort ? Recovery::CutShort : Recovery::Done;
 }
 
 }  // namespace zentrada::engine

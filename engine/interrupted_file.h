@@ -16,7 +16,8 @@ namespace zentrada::engine {
 std::string InterruptedName(std::string_view name, const platform::LocalTime& lastWrite);
 
 enum class Recovery {
-    Done,     // nothing in hand any more; files may be taken
+    Done,      // nothing in hand any more; files may be taken
+    CutShort,  // done, the file answered with the interruption record
     Pending,  // the answers could not be written yet; the journal keeps them
 };
 

@@ -6,6 +6,7 @@
 #include "commands/catalogue.h"
 #include "engine/interrupted_file.h"
 #include "engine/pass_rule.h"
+#include "engine/status_publisher.h"
 #include "platform/directory_watch.h"
 #include "resources/texts.h"
 
@@ -42,8 +43,7 @@ bool Worker::BindDriverLibrary() {
 std::optional<WorkerEnd> Worker::Start() {
     // Before anything is taken, so a file cut short is never run again.
     executed_.Load();
-    answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
-                                             environment_.durableRecords) == Recovery::Pending;
+    answersPending_ = Recover(true);
     ResponseFile::RemoveEmptyPending(shared_.OutputDirectory());
     if (!BindDriverLibrary()) {
         if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
@@ -60,6 +60,7 @@ std::optional<WorkerEnd> Worker::Start() {
     shared_.agentRunning = true;
     // A stop asked for while starting holds once the port is open.
     if (shared_.stopRequested.exchange(false)) shared_.agentRunning = false;
+    shared_.status.RunningChanged(shared_.agentRunning);
     return std::nullopt;
 }
 
@@ -73,10 +74,15 @@ bool Worker::ClaimInputDirectory(const std::string& directory) {
     return false;
 }
 
+bool Worker::Recover(bool announce) {
+    const Recovery recovery =
+        RecoverInterruptedFile(environment_.journalPath, executed_, log_, environment_.durableRecords, announce);
+    if (recovery == Recovery::CutShort) shared_.status.FileHappened(FileEvent::Interrupted);
+    return recovery == Recovery::Pending;
+}
+
 bool Worker::AnswersPending() {
-    if (answersPending_)
-        answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
-                                                 environment_.durableRecords, false) == Recovery::Pending;
+    if (answersPending_) answersPending_ = Recover(false);
     return answersPending_;
 }
 
@@ -87,9 +93,12 @@ bool Worker::RunCycle(bool pollDue) {
     // run the same file. No file is taken while answers wait for the output
     // directory: the journal holds them.
     std::optional<TakenFile> file;
-    if (!AnswersPending() && ClaimInputDirectory(input))
+    if (!AnswersPending() && ClaimInputDirectory(input)) {
         file = watch_ != nullptr ? intake_.NextFile(input, simpleMode, watch_->TakeChanges(input))
                                  : intake_.ScanInputDirectory(input, simpleMode);
+        const Intake::WaitingFiles waiting = intake_.Waiting(file);
+        shared_.status.Waiting(waiting.count, waiting.oldestNs);
+    }
     std::optional<ResponseFile> response;
     if (file) {
         // The output directory and the mode are taken once per file, so all
@@ -148,6 +157,7 @@ void Worker::IdlePoll() {
         status = binding.TORVA_Obter_Estado_Impressora(engine_.statusBuffer.data());
     }
     shared_.printerOnline = status == 0;
+    shared_.status.PrinterPolled(status == 0);
     RestoreDriverLog();
 }
 
@@ -166,13 +176,12 @@ void Worker::RestoreDriverLog() {
 
 void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
     ResponseWriter responses(response, log_, &journal_);
-    RunPasses(file.text, responses);
+    const PassOutcome outcome = RunPasses(file.text, responses);
     if (responses.Failed()) {
         // Cut short: the journal holds the answers, and puts the file right
         // once the output directory takes them.
         journal_.Force();
-        answersPending_ = RecoverInterruptedFile(environment_.journalPath, executed_, log_,
-                                                 environment_.durableRecords) == Recovery::Pending;
+        answersPending_ = Recover(true);
         return;
     }
     if (!responses.Written()) response.Discard();
@@ -180,30 +189,46 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
     // the journal, the answers' durable copy until then.
     if (environment_.durableRecords) response.Sync();
     journal_.Finished();
+    shared_.status.FileRun(outcome.failed, outcome.succeeded,
+                           std::max<double>(0, static_cast<double>(platform::FileClockNow() - file.entry.lastWriteNs) / 1e9));
     executed_.Finish(file.directory, file.entry);
 }
 
-void Worker::RunPasses(std::string_view text, ResponseWriter& responses) {
+Worker::PassOutcome Worker::RunPasses(std::string_view text, ResponseWriter& responses) {
+    AgentStatus& status = shared_.status;
+    PassOutcome outcome;
     // Read a line at a time: a long file is never held as lines.
-    const AgentAnswer answer = [&responses](const FileLine& line, AgentRecord record) {
+    const AgentAnswer answer = [&](const FileLine& line, AgentRecord record) {
         responses.SetLine(line.number);
         responses.WriteResponse(AgentRecordFields(record));
+        status.LineAnswered(LineOutcome::AgentError);
+        outcome.succeeded = false;
     };
     ExecutionPass pass(text, answer);
     engine_.options = pass.Options();
     if (engine_.options.checkOnly) {
-        if (CheckingPassRejects(text, answer)) return;
+        if (CheckingPassRejects(text, answer)) {
+            outcome.failed = true;
+            return outcome;
+        }
         engine_.options.checkOnly = false;
     }
     commands::CommandContext context{engine_.binding, responses, engine_.driverLog};
     while (const FileLine* line = pass.Next()) {
         // A record that missed its file ends the sending: the printer's
         // answers must never outrun what the disk holds of them.
-        if (responses.Failed()) return;
+        if (responses.Failed()) break;
         responses.SetLine(line->number);
         journal_.Sending(line->number);
-        pass.Sent(commands::RunEntry(*line->entry, line->command.params, context));
+        const std::int32_t result = commands::RunEntry(*line->entry, line->command.params, context);
+        // -1 is answered by the pass's own record, counted with it.
+        if (result == 0) status.LineAnswered(LineOutcome::Success);
+        if (result != 0 && result != -1) status.LineAnswered(LineOutcome::DriverStatus);
+        outcome.succeeded = outcome.succeeded && result == 0;
+        pass.Sent(result);
     }
+    outcome.failed = !outcome.succeeded && engine_.options.stopOnError;
+    return outcome;
 }
 
 void Worker::Stop() {
@@ -213,9 +238,15 @@ void Worker::Stop() {
 
 WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environment) {
     Worker worker(shared, environment);
-    AgentLog(environment.logPath).WriteLog(texts::kThreadStarted);
+    const AgentLog log(environment.logPath);
+    log.WriteLog(texts::kThreadStarted);
     shared.agentRunning = false;
     shared.printerOnline = false;
+    shared.status.Start(UnixNow());
+    // Declared after the worker, so it writes its last status once the
+    // worker is done.
+    std::optional<StatusPublisher> publisher;
+    if (!environment.statusPath.empty()) publisher.emplace(shared, environment, log);
     std::this_thread::sleep_for(environment.startPause);
     if (const auto end = worker.Start()) return *end;
     // The idle pause ends early when a file arrives; the printer is still
@@ -240,6 +271,7 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
         }
     } while (shared.agentRunning);
     worker.Stop();
+    shared.status.RunningChanged(false);
     return WorkerEnd::Stopped;
 }
 

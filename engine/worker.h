@@ -57,7 +57,14 @@ private:
     void IdlePoll();
     void RestoreDriverLog();
     void ProcessFile(const TakenFile& file, ResponseFile& response);
-    void RunPasses(std::string_view text, ResponseWriter& responses);
+    struct PassOutcome {
+        bool failed = false;    // ended by a failed line, or rejected by /PRE
+        bool succeeded = true;  // every line sent succeeded, none answered by the agent
+    };
+    PassOutcome RunPasses(std::string_view text, ResponseWriter& responses);
+    // Puts right the file the journal says was in hand; true when its
+    // answers must still wait for the output directory.
+    bool Recover(bool announce);
     // Answers kept in the journal while the output directory refused them.
     bool AnswersPending();
 

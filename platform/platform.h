@@ -91,6 +91,13 @@ bool RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);
 // The listing entry of one file, if it is there.
 std::optional<FileEntry> FindFile(const std::string& path);
+// Whether a directory is there and the agent may create files in it, asked
+// without creating any.
+struct DirectoryAccess {
+    bool present = false;
+    bool writable = false;
+};
+DirectoryAccess CheckDirectory(const std::string& directory);
 // The path of `name` inside `directory`, with the OS's separator.
 std::string JoinPath(const std::string& directory, const std::string& name);
 
@@ -116,7 +123,7 @@ bool WaitForStopRequest(std::chrono::milliseconds timeout);
 
 // --- terminal (terminal.cpp) ---
 // Writes cp1252 text to standard output or standard error, converted to the
-// character set of the locale (set from the environment at start-up).
+// character set the environment's locale names.
 enum class OutputStream { Output, Error };
 void WriteTerminalText(OutputStream stream, std::string_view text);
 
@@ -125,6 +132,10 @@ void WriteTerminalText(OutputStream stream, std::string_view text);
 LocalTime Now();
 // The OS's clock, whatever file system is in use.
 LocalTime SystemNow();
+// The OS's clock in the unit and epoch of FileEntry::lastWriteNs.
+std::int64_t FileClockNow();
+// A time given in seconds since the Unix epoch, in local time.
+LocalTime UnixTimeToLocal(std::int64_t seconds);
 
 // --- shared libraries (library.cpp) ---
 // Loads a shared library; nullptr when it cannot be loaded. Never unloaded.

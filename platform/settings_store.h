@@ -13,6 +13,9 @@ struct StoredSettings {
     bool simpleMode = false;      // "SimgleMode"
     bool showTaskMsgs = false;    // "ShowTaskMsgs"
     bool syncRecords = true;      // "SyncRecords": records forced to disk
+    // "MetricsDirectory": where a monitoring exporter reads the agent's
+    // status too; empty for none.
+    std::string metricsDirectory;
 };
 
 // The settings, with the defaults (executable directory + "in" / "out",

@@ -51,6 +51,10 @@ inline constexpr char kInputDirectoryInUse[] =
     "A pasta de entrada (%s) est\xE1 em uso por outro Zentrada. Nenhum arquivo ser\xE1 tomado dela enquanto isso.";
 // Response file that could not be written: its path.
 inline constexpr char kResponseNotWritten[] = "Erro ao gravar o arquivo de resposta (%s).";
+// The status could not be written to the monitoring directory: the file's
+// path. Logged once until it can be written again.
+inline constexpr char kMetricsNotWritten[] =
+    "N\xE3o foi poss\xEDvel gravar o estado do agente em (%s). Verifique a pasta MetricsDirectory.";
 // A ready command file waits while its response file cannot be created:
 // the command file's name, the response's path.
 inline constexpr char kResponseCannotBeCreated[] =
@@ -89,6 +93,9 @@ inline constexpr char kHostUsage[] =
     "  --driver ARQ   biblioteca do driver da impressora (padr\xE3o: InterfaceTorva.dll)\n"
     "  --check ARQ... l\xEA arquivos de comando como o agente e diz o que ele faria,\n"
     "                 sem executar nada; os argumentos seguintes s\xE3o os arquivos\n"
+    "  --status       mostra o estado do agente instalado ao lado deste programa;\n"
+    "                 sa\xED" "da 0: em execu\xE7\xE3o com a impressora online, 1: impressora\n"
+    "                 offline, 2: agente parado\n"
     "  --help         mostra esta ajuda\n"
     "  --version      mostra a vers\xE3o\n"
     "\n"
@@ -107,12 +114,35 @@ inline constexpr char kHostUsage[] =
     "                 (padr\xE3o: libInterfaceTorva.so ao lado do execut\xE1vel)\n"
     "  --check ARQ... l\xEA arquivos de comando como o agente e diz o que ele faria,\n"
     "                 sem executar nada; os argumentos seguintes s\xE3o os arquivos\n"
+    "  --status       mostra o estado do agente instalado ao lado deste programa;\n"
+    "                 sa\xED" "da 0: em execu\xE7\xE3o com a impressora online, 1: impressora\n"
+    "                 offline, 2: agente parado\n"
     "  --help         mostra esta ajuda\n"
     "  --version      mostra a vers\xE3o\n"
     "\n"
     "As op\xE7\xF5" "es valem sobre zentrada.conf, lido ao lado do execut\xE1vel.\n"
     "SIGINT ou SIGTERM param o agente depois do arquivo em execu\xE7\xE3o.\n";
 #endif
+// Headless host: the report of --status. Times are DD/MM/AAAA HH:MM:SS.
+// Agent running: since when, program, version.
+inline constexpr char kStatusRunning[] = "Agente: em execu\xE7\xE3o desde %s (%s %s).";
+// Agent stopped in order: since when.
+inline constexpr char kStatusStopped[] = "Agente: parado desde %s.";
+// Status no longer rewritten: how long ago, when it last was.
+inline constexpr char kStatusStale[] =
+    "Agente: n\xE3o est\xE1 em execu\xE7\xE3o; o estado foi gravado pela \xFAltima vez h\xE1 %s (%s).";
+// No status to read: its path.
+inline constexpr char kStatusMissing[] = "Agente: n\xE3o est\xE1 em execu\xE7\xE3o; estado n\xE3o encontrado em %s.";
+inline constexpr char kStatusPrinterOnline[] = "Impressora: online desde %s.";
+inline constexpr char kStatusPrinterOffline[] = "Impressora: offline desde %s.";
+// When the last file was answered, when the last without failures was.
+inline constexpr char kStatusLastFiles[] = "\xDAltimo arquivo respondido: %s; \xFAltimo sem falhas: %s.";
+inline constexpr char kStatusNone[] = "nenhum";
+// Counts since the start: answered, failed, cut short, abandoned,
+// undeleted, waiting.
+inline constexpr char kStatusCounts[] =
+    "Desde o in\xED" "cio: %s respondidos, %s com falha, %s interrompidos, %s abandonados, %s n\xE3o apagados; "
+    "%s aguardando.";
 inline constexpr char kUnknownOption[] = "op\xE7\xE3o desconhecida: ";
 inline constexpr char kMissingOptionValue[] = "falta o valor da op\xE7\xE3o ";
 // A directory that the agent refuses: its length limit, the directory.

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "engine/agent_engine.h"
+
 namespace zentrada::shell {
 
 inline constexpr char kLogFileName[] = "Zentrada_log.txt";
@@ -13,10 +15,24 @@ inline std::string JournalFileName(const std::string& programBaseName) {
     return programBaseName + "_em_execucao.txt";
 }
 
+// The agent's status (engine/agent_status.h), for people, scripts and
+// monitoring, one per program like the journal.
+inline std::string StatusFileName(const std::string& programBaseName) {
+    return programBaseName + "_estado.prom";
+}
+// The same status in the directory a monitoring exporter reads.
+inline std::string MetricsFileName(const std::string& programBaseName) { return programBaseName + ".prom"; }
+
 // Executed command files that could not be deleted (see
 // engine/executed_files.h), one list per program like the journal.
 inline std::string UndeletedFilesName(const std::string& programBaseName) {
     return programBaseName + "_nao_apagados.txt";
 }
+
+// The paths of the files above, beside the running executable.
+void SetAgentFiles(engine::AgentEnvironment& environment);
+// Where the status goes in the monitoring directory the settings name;
+// empty when they name none.
+std::string MetricsPath(const std::string& metricsDirectory);
 
 }  // namespace zentrada::shell

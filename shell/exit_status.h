@@ -12,4 +12,9 @@ inline constexpr int kExitBadPath = 5;            // a directory too long, or th
 inline constexpr int kExitCheckFailed = 6;        // --check: a file would not be taken or a line would fail
 inline constexpr int kExitUsage = 64;             // unknown option or missing option value
 
+// --status: what the agent beside the program is doing.
+inline constexpr int kStatusPrinterOnline = 0;    // running, the printer on line
+inline constexpr int kStatusPrinterOffline = 1;   // running, the printer off line
+inline constexpr int kStatusNotRunning = 2;       // stopped, or its status stale or missing
+
 }  // namespace zentrada::shell

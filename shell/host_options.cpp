@@ -17,6 +17,10 @@ ParsedCommandLine ParseHostOptions(std::span<const std::string_view> arguments) 
             options.action = HostOptions::Action::ShowVersion;
             return parsed;
         }
+        if (argument == "--status") {
+            options.action = HostOptions::Action::ShowStatus;
+            return parsed;
+        }
         if (argument == "--check") {
             if (i + 1 == arguments.size()) {
                 parsed.error = std::string(texts::kMissingOptionValue).append(argument);

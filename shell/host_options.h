@@ -10,7 +10,7 @@
 namespace zentrada::shell {
 
 struct HostOptions {
-    enum class Action { Run, ShowHelp, ShowVersion, Check };
+    enum class Action { Run, ShowHelp, ShowVersion, Check, ShowStatus };
     Action action = Action::Run;
     // Each given option overrides the settings file.
     std::optional<std::string> inputDirectory;   // --in DIR

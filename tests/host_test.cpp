@@ -141,7 +141,7 @@ public:
 
     // False when the settings cannot be stored without touching the
     // machine's own.
-    bool Store(const fs::path& in, const fs::path& out, bool simpleMode) {
+    bool Store(const fs::path& in, const fs::path& out, bool simpleMode, const fs::path& metrics = {}) {
 #if defined(_WIN32)
         const HKEY key = MakeKey(kSettingsKey);
         if (key == nullptr) return false;
@@ -149,11 +149,13 @@ public:
         SetText(key, "WorkDirectoryOut", out.string());
         const BYTE flag = simpleMode ? 1 : 0;
         RegSetValueExA(key, "SimgleMode", 0, REG_BINARY, &flag, 1);
+        if (!metrics.empty()) SetText(key, "MetricsDirectory", metrics.string());
         RegCloseKey(key);
 #else
         WriteFile(directory_ / "zentrada.conf", "# caixa de teste\r\nWorkDirectoryIn=" + in.string() +
                                                      "\r\nWorkDirectoryOut = " + out.string() +
-                                                     "\r\nSimgleMode=" + (simpleMode ? "1" : "0") + "\r\n");
+                                                     "\r\nSimgleMode=" + (simpleMode ? "1" : "0") + "\r\n" +
+                                                     (metrics.empty() ? "" : "MetricsDirectory=" + metrics.string() + "\n"));
 #endif
         return true;
     }
@@ -287,7 +289,7 @@ TEST_F(HostProcessTest, CommandLineAloneNeverStartsTheAgent) {
 
     auto help = Start({"--help"});
     EXPECT_EQ(0, help->Wait());
-    for (const char* option : {"--in", "--out", "--simple", "--driver", "--check", "--help", "--version"})
+    for (const char* option : {"--in", "--out", "--simple", "--driver", "--check", "--status", "--help", "--version"})
         EXPECT_NE(std::string::npos, help->Out().find(option)) << option;
     EXPECT_NE(std::string::npos, help->Out().find(TerminalText("op\xE7\xF5" "es")));
 #if !defined(_WIN32)
@@ -360,6 +362,42 @@ TEST_F(HostProcessTest, SigtermStopsTheAgentInOrder) {
     EXPECT_EQ(0, agent->Wait());
     EXPECT_EQ("", agent->Err());
     EXPECT_EQ("Thread encerrada normalmente.", LastLogMessage());
+}
+
+// The running agent's status, beside it and in the monitoring directory, as
+// --status tells it to a person and to scripts through its exit status.
+TEST_F(HostProcessTest, StatusFollowsTheAgentAndThePrinter) {
+    InstallVirtualPrinter();
+    const fs::path in = Directory("in"), out = Directory("out"), metrics = dir_ / "textfile";
+    MachineSettings settings(dir_);
+    if (!settings.Store(in, out, false, metrics)) GTEST_SKIP() << "this machine has settings of its own";
+    const fs::path status = dir_ / (fs::path(name_).stem().string() + "_estado.prom");
+    const auto says = [&](const char* sample) { return ReadFile(status).find(sample) != std::string::npos; };
+    auto report = [&](int expected, const char* first) {
+        auto shown = Start({"--status"});
+        EXPECT_EQ(expected, shown->Wait()) << shown->Out();
+        EXPECT_TRUE(shown->Out().starts_with(TerminalText(first))) << shown->Out();
+    };
+    report(2, "Agente: n\xE3o est\xE1 em execu\xE7\xE3o; estado n\xE3o encontrado");
+
+    auto agent = Start({});
+    ASSERT_TRUE(DropAndWaitUntilTaken(in, "PING.FPI")) << agent->Err();
+    EXPECT_TRUE(WaitFor([&] { return says("\nzentrada_printer_online 1\n"); })) << ReadFile(status);
+    EXPECT_TRUE(says("\nzentrada_files_answered_total 1\n"));
+    report(0, "Agente: em execu\xE7\xE3o desde ");
+    // The monitoring directory appears after the start: the status follows.
+    fs::create_directories(metrics);
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(metrics / (fs::path(name_).stem().string() + ".prom")); }));
+
+    WriteFile(dir_ / "falhas.txt", "offline\n");
+    EXPECT_TRUE(WaitFor([&] { return says("\nzentrada_printer_online 0\n"); })) << ReadFile(status);
+    report(1, "Agente: em execu\xE7\xE3o desde ");
+
+    agent->Terminate();
+    EXPECT_EQ(0, agent->Wait());
+    EXPECT_TRUE(says("\nzentrada_agent_running 0\n"));
+    report(2, "Agente: parado desde ");
+    EXPECT_NE(std::string::npos, Log().find("MetricsDirectory")) << "the missing directory is logged";
 }
 
 TEST_F(HostProcessTest, StopRequestedWhileStartingIsNotLost) {

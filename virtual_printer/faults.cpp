@@ -3,7 +3,8 @@
 // off-line or paperless printer can be tried without one.
 //
 // The faults file is TORVA_FAULTS, else falhas.txt in the printer's
-// directory. It is read again at every call; when its content or its
+// directory; TORVA_FAULTS=off reads none (a benchmark's setting: calls then
+// cost the agent no look at the disk). It is read again at every call; when its content or its
 // modification time has changed, the settings are taken anew and the
 // counts of the status lines start again. A missing file sets nothing.
 // One setting per line; words are separated by spaces or tabs; keywords
@@ -193,9 +194,11 @@ Settings Parse(std::string_view content) {
 void Refresh(State& state) {
     Source now;
     now.path = FaultsFilePath();
-    std::error_code ignored;
-    now.modified = std::filesystem::last_write_time(now.path, ignored);
-    now.content = ReadWholeFile(now.path).value_or("");
+    std::error_code missing;
+    if (now.path.empty()) missing = std::make_error_code(std::errc::no_such_file_or_directory);
+    else now.modified = std::filesystem::last_write_time(now.path, missing);
+    // A file not there has nothing to read: one look per call is enough.
+    if (!missing) now.content = ReadWholeFile(now.path).value_or("");
     if (now == state.source) return;
     state.settings = Parse(now.content);
     state.source = std::move(now);

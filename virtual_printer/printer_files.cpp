@@ -41,7 +41,8 @@ std::string LibraryPath() {
 std::string PrinterDirectory() {
     std::string directory = Environment("TORVA_PRINTER_DIR");
     if (directory.empty()) {
-        const std::string library = LibraryPath();
+        // The library does not move while loaded: found once, not per call.
+        static const std::string library = LibraryPath();
         const auto separator = library.find_last_of("/\\");
         directory = separator == std::string::npos ? std::string(".") : library.substr(0, separator);
     }
@@ -54,6 +55,7 @@ std::string RollFilePath() { return PrinterDirectory() + "bobina.txt"; }
 
 std::string FaultsFilePath() {
     const std::string named = Environment("TORVA_FAULTS");
+    if (named == "off") return {};
     return named.empty() ? PrinterDirectory() + "falhas.txt" : named;
 }
 

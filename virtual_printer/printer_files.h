@@ -10,7 +10,7 @@ namespace zentrada::virtual_printer {
 std::string PrinterDirectory();  // ends with the separator
 std::string StateFilePath();     // "impressora_virtual.txt"
 std::string RollFilePath();      // "bobina.txt"
-std::string FaultsFilePath();    // TORVA_FAULTS, else "falhas.txt" in the directory
+std::string FaultsFilePath();    // TORVA_FAULTS, else "falhas.txt" in the directory; empty for "off"
 
 // A whole file's bytes; none when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);

@@ -186,6 +186,12 @@ FileSystem& OsFileSystem() {
     return fs;
 }
 
+DirectoryAccess CheckDirectory(const std::string& directory) {
+    struct stat info {};
+    if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
+    return {true, access(directory.c_str(), W_OK | X_OK) == 0};
+}
+
 std::string JoinPath(const std::string& directory, const std::string& name) {
     if (directory.empty()) return name;
     if (directory.back() == '/') return directory + name;

@@ -67,6 +67,7 @@ StoredSettings ParseSettingsText(std::string_view text, StoredSettings defaults)
     ReadFlag(text, "SimgleMode", settings.simpleMode);
     ReadFlag(text, "ShowTaskMsgs", settings.showTaskMsgs);
     ReadFlag(text, "SyncRecords", settings.syncRecords);
+    ReadDirectory(text, "MetricsDirectory", settings.metricsDirectory);
     return settings;
 }
 

@@ -1,10 +1,11 @@
 #include "platform/posix/terminal.h"
 
-#include <langinfo.h>
 #include <strings.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -33,9 +34,21 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
+// Whether the terminal's locale, named as setlocale(LC_CTYPE, "") would find
+// it (LC_ALL, else LC_CTYPE, else LANG), uses UTF-8. Read from the names so
+// the locale's own tables, a sizeable share of the agent's memory, are never
+// loaded for the few messages a terminal gets.
 bool LocaleIsUtf8() {
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0);
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value == nullptr || *value == '\0') continue;
+        const std::string_view name = value;
+        const std::size_t dot = name.find('.');
+        if (dot == std::string_view::npos) return false;
+        const std::string codeset(name.substr(dot + 1, name.find('@', dot) - dot - 1));
+        return strcasecmp(codeset.c_str(), "UTF-8") == 0 || strcasecmp(codeset.c_str(), "UTF8") == 0;
+    }
+    return false;
 }
 
 }  // namespace

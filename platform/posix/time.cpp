@@ -20,4 +20,12 @@ LocalTime SystemNow() {
     return ToLocalTime(now.tv_sec, now.tv_nsec);
 }
 
+LocalTime UnixTimeToLocal(std::int64_t seconds) { return ToLocalTime(static_cast<std::time_t>(seconds), 0); }
+
+std::int64_t FileClockNow() {
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 }  // namespace zentrada::platform

@@ -10,14 +10,6 @@ namespace {
 // stay well inside that.
 constexpr DWORD kMaxPiece = 0x40000000;
 
-// A file time as nanoseconds since 1601, for ordering and identity.
-std::int64_t Nanoseconds(const FILETIME& time) {
-    ULARGE_INTEGER ticks{};
-    ticks.LowPart = time.dwLowDateTime;
-    ticks.HighPart = time.dwHighDateTime;
-    return static_cast<std::int64_t>(ticks.QuadPart) * 100;
-}
-
 class Handle {
 public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
@@ -72,7 +64,7 @@ bool IsFile(const WIN32_FIND_DATAA& found) {
 FileEntry EntryOf(const WIN32_FIND_DATAA& found) {
     FileEntry entry;
     entry.name = found.cFileName;
-    entry.lastWriteNs = Nanoseconds(found.ftLastWriteTime);
+    entry.lastWriteNs = FileTimeNanoseconds(found.ftLastWriteTime);
     entry.lastWrite = FileTimeToLocal(found.ftLastWriteTime);
     entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     return entry;
@@ -232,6 +224,19 @@ public:
 FileSystem& OsFileSystem() {
     static Win32FileSystem fs;
     return fs;
+}
+
+DirectoryAccess CheckDirectory(const std::string& directory) {
+    const DWORD attributes = GetFileAttributesA(directory.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {};
+    // Opening the directory for adding files checks that right, and
+    // creates nothing.
+    const HANDLE handle = CreateFileA(directory.c_str(), FILE_ADD_FILE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return {true, false};
+    CloseHandle(handle);
+    return {true, true};
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {

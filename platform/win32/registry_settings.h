@@ -24,6 +24,7 @@ inline constexpr char kOutputDirectoryValue[] = "WorkDirectoryOut";
 inline constexpr char kShowTaskMsgsValue[] = "ShowTaskMsgs";
 inline constexpr char kSimpleModeValue[] = "SimgleMode";
 inline constexpr char kSyncRecordsValue[] = "SyncRecords";
+inline constexpr char kMetricsDirectoryValue[] = "MetricsDirectory";
 inline constexpr char kAutoStartValue[] = "Zentrada";
 inline constexpr char kDriverLogValue[] = "Log";
 

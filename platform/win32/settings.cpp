@@ -94,6 +94,7 @@ StoredSettings LoadSettingsFrom(const RegistryPlace& place, StoredSettings defau
     ReadFlag(key.get(), kShowTaskMsgsValue, settings.showTaskMsgs);
     ReadFlag(key.get(), kSimpleModeValue, settings.simpleMode);
     ReadByteOrDword(key.get(), kSyncRecordsValue, settings.syncRecords);
+    ReadText(key.get(), kMetricsDirectoryValue, settings.metricsDirectory);
     return settings;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -9,5 +11,7 @@ namespace zentrada::platform {
 LocalTime FromSystemTime(const SYSTEMTIME& time);
 // A file time (UTC) in local time, milliseconds kept.
 LocalTime FileTimeToLocal(const FILETIME& utc);
+// A file time in nanoseconds since 1601, as FileEntry::lastWriteNs holds it.
+std::int64_t FileTimeNanoseconds(const FILETIME& time);
 
 }  // namespace zentrada::platform

@@ -1,7 +1,6 @@
 // The headless host: runs the agent worker in the foreground of a terminal
 // or under a service manager, stopped by SIGINT or SIGTERM; with --check it
 // only reports on command files.
-#include <clocale>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,12 +11,10 @@
 #include "shell/headless/check_files.h"
 #include "shell/headless/run_agent.h"
 #include "shell/host_options.h"
+#include "shell/status_report.h"
 
 int main(int argc, char** argv) {
     using namespace zentrada;
-    // Messages go to the terminal in the character set its locale names.
-    std::setlocale(LC_CTYPE, "");
-
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const shell::ParsedCommandLine parsed = shell::ParseHostOptions(arguments);
     if (!parsed.error.empty()) {
@@ -29,6 +26,8 @@ int main(int argc, char** argv) {
         case shell::HostOptions::Action::ShowHelp:
             platform::WriteTerminalText(platform::OutputStream::Output, texts::kHostUsage);
             return shell::kExitStopped;
+        case shell::HostOptions::Action::ShowStatus:
+            return shell::ShowStatus();
         case shell::HostOptions::Action::ShowVersion:
             platform::WriteTerminalText(platform::OutputStream::Output, shell::VersionLine() + "\n");
             return shell::kExitStopped;

@@ -56,11 +56,8 @@ int RunAgent(const HostOptions& options) {
     shared.simpleMode = options.simpleMode || settings.simpleMode;
 
     engine::AgentEnvironment environment;
-    environment.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
-    environment.journalPath =
-        platform::JoinPath(platform::ExecutableDirectory(), JournalFileName(platform::ExecutableBaseName()));
-    environment.undeletedFilesPath =
-        platform::JoinPath(platform::ExecutableDirectory(), UndeletedFilesName(platform::ExecutableBaseName()));
+    SetAgentFiles(environment);
+    environment.metricsPath = MetricsPath(settings.metricsDirectory);
     environment.driverLibrary = options.driverLibrary.value_or(platform::DefaultDriverLibrary());
     environment.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment.showError = platform::ShowFatalError;

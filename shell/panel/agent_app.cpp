@@ -28,11 +28,7 @@ bool StartsMinimized(const std::string& commandLine) {
 }
 
 CAgentApp::CAgentApp() : worker_(shared_, environment_, [this](engine::WorkerEnd end) { OnWorkerEnded(end); }) {
-    environment_.logPath = platform::JoinPath(platform::ExecutableDirectory(), kLogFileName);
-    environment_.journalPath =
-        platform::JoinPath(platform::ExecutableDirectory(), JournalFileName(platform::ExecutableBaseName()));
-    environment_.undeletedFilesPath =
-        platform::JoinPath(platform::ExecutableDirectory(), UndeletedFilesName(platform::ExecutableBaseName()));
+    SetAgentFiles(environment_);
     environment_.driverLibrary = platform::DefaultDriverLibrary();
     environment_.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment_.showError = ShowWorkerError;
@@ -58,6 +54,7 @@ platform::StoredSettings CAgentApp::LoadSettingsForWorker() {
     shared_.SetDirectories(usable(settings.inputDirectory), usable(settings.outputDirectory));
     shared_.simpleMode = settings.simpleMode;
     environment_.durableRecords = settings.syncRecords;
+    environment_.metricsPath = MetricsPath(settings.metricsDirectory);
     return settings;
 }
 
