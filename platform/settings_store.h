@@ -15,7 +15,7 @@ struct StoredSettings {
     bool syncRecords = true;      // "SyncRecords": records forced to disk
     // "MetricsDirectory": where a monitoring exporter reads the agent's
     // status too; empty for none.
-    std::string metricsDirectory;
+    std::string metricsDirectory = {};
 };
 
 // The settings, with the defaults (executable directory + "in" / "out",

@@ -80,9 +80,11 @@ TEST_F(RegistrySettings, DirectoriesAreTakenToTheirFirstNulAndNeverCut) {
     Set(place.settingsKey, kInputDirectoryValue, REG_SZ, std::string("C:\\entrada\0lixo", 15));
     const std::string longDirectory = "C:\\" + std::string(300, 'x');
     Set(place.settingsKey, kOutputDirectoryValue, REG_EXPAND_SZ, longDirectory);
+    Set(place.settingsKey, kMetricsDirectoryValue, REG_SZ, "C:\\metricas");
     const StoredSettings loaded = LoadSettingsFrom(place, defaults);
     EXPECT_EQ("C:\\entrada", loaded.inputDirectory);
     EXPECT_EQ(longDirectory, loaded.outputDirectory);
+    EXPECT_EQ("C:\\metricas", loaded.metricsDirectory);
 }
 
 TEST_F(RegistrySettings, SavesTextsWithoutNulFlagsAsOneByteAndTheAutoStartValue) {

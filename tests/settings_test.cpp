@@ -46,6 +46,9 @@ TEST(SettingsText, ReadsEveryKeyOfAWindowsStyleFileAndTakesValuesWhole) {
               Fields(ParseSettingsText(text, Defaults())));
     EXPECT_EQ("/second", ParseSettingsText("WorkDirectoryIn=/first\nWorkDirectoryIn=/second\n", Defaults())
                              .inputDirectory);
+    EXPECT_EQ("/var/lib/node_exporter", ParseSettingsText(text + "\nMetricsDirectory = /var/lib/node_exporter\r\n",
+                                                          Defaults()).metricsDirectory);
+    EXPECT_EQ("", ParseSettingsText(text, Defaults()).metricsDirectory);
 }
 
 TEST(SettingsText, FlagsAreOnForAnyNonZeroNumberAndKeepTheirDefaultOtherwise) {
