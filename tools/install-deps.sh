@@ -2,8 +2,10 @@
 # Installs the packages that building and testing Zentrada needs, with
 # apt-get, when any of them is missing: the Linux tool chain, and for the
 # Windows builds the MinGW-w64 cross compilers and Wine (whose 32-bit part
-# needs the i386 architecture), clang with its fuzzing runtime, and strace,
-# with which the benchmark counts the agent's forced writes. Runs as root or
+# needs the i386 architecture), clang with its fuzzing runtime, strace,
+# with which the benchmark counts the agent's forced writes, and promtool
+# (package prometheus) with the node exporter, with which the monitoring test
+# checks the alert rules and serves the agent's status file. Runs as root or
 # through sudo.
 set -euo pipefail
 
@@ -13,7 +15,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           wine wine32:i386 wine64
           nsis xvfb xauth xdotool imagemagick
           clang libclang-rt-14-dev
-          strace)
+          strace
+          prometheus prometheus-node-exporter)
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -34,6 +37,34 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
+# The prometheus and node exporter packages start their daemons from their
+# init scripts when installed (through invoke-rc.d, also where systemd does not
+# run): a Prometheus server and an exporter listening on every interface. The
+# tests need only their programs, so while apt-get installs, a policy-rc.d
+# that answers 101 ("action forbidden") keeps invoke-rc.d from starting any
+# service, unless the machine already has a policy of its own; whatever got
+# started all the same is stopped afterwards.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' |
+    "${sudo[@]}" tee "$policy" > /dev/null
+  "${sudo[@]}" chmod 755 "$policy"
+  own_policy=1
+  trap '"${sudo[@]}" rm -f "$policy"' EXIT
+fi
+
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+
+if [ "$own_policy" -eq 1 ]; then
+  "${sudo[@]}" rm -f "$policy"
+  trap - EXIT
+fi
+for service in prometheus prometheus-node-exporter; do
+  if [ -x "/etc/init.d/$service" ] && "/etc/init.d/$service" status > /dev/null 2>&1; then
+    echo "Stopping the $service service the package started"
+    "${sudo[@]}" "/etc/init.d/$service" stop
+  fi
+done

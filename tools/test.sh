@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds Zentrada and runs every test: on Linux a plain debug build, then a
-# release build that fails on any warning (its suites without the chaos soak,
-# which the debug build ran), then under AddressSanitizer with
-# UndefinedBehaviorSanitizer, then under ThreadSanitizer; then the 32- and
+# Builds Zentrada and runs every test: on Linux a plain debug build, with
+# the monitoring test (alert rules, dashboard, the status file served by the
+# node exporter), then a release build that fails on any warning (its suites
+# without the chaos soak, which the debug build ran), then under
+# AddressSanitizer with UndefinedBehaviorSanitizer, then under
+# ThreadSanitizer; then the 32- and
 # 64-bit Windows builds, their suites run under Wine, the 32-bit console host
 # end to end against the Linux one, the control panel driven in a virtual
 # display, and the installer.
@@ -44,6 +46,10 @@ for preset in default release asan tsan win32 win64; do
     win*) options=(--repeat until-pass:2) ;;
   esac
   ctest --preset "$preset" --parallel 2 "${options[@]}"
+  if [ "$preset" = default ]; then
+    echo "== monitoring"
+    timeout 300 tools/monitoring-test.sh build/default
+  fi
 done
 echo "== end to end under Wine"
 timeout 300 tools/windows-e2e.sh "$wine_build"
