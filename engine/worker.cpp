@@ -249,13 +249,22 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
     if (!environment.statusPath.empty()) publisher.emplace(shared, environment, log);
     std::this_thread::sleep_for(environment.startPause);
     if (const auto end = worker.Start()) return *end;
+    platform::NotifyServiceManager("READY=1");
+    // A loop that stops turning (a driver call that never returns) is seen
+    // by the service manager, which then restarts the agent.
+    const auto watchdog = platform::ServiceWatchdogInterval() / 2;
     // The idle pause ends early when a file arrives; the printer is still
     // polled no more often than once per pause, whatever wakes the worker.
     platform::DirectoryWatch watch;
     if (environment.watchInputDirectory) worker.UseWatch(&watch);
     using Clock = std::chrono::steady_clock;
     Clock::time_point nextPoll = Clock::now();
+    Clock::time_point nextAlive = Clock::now();
     do {
+        if (watchdog.count() > 0 && Clock::now() >= nextAlive) {
+            platform::NotifyServiceManager("WATCHDOG=1");
+            nextAlive = Clock::now() + watchdog;
+        }
         const bool pollDue = Clock::now() >= nextPoll;
         if (worker.RunCycle(pollDue)) {
             nextPoll = Clock::now();
@@ -270,6 +279,7 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
             std::this_thread::sleep_for(left);
         }
     } while (shared.agentRunning);
+    platform::NotifyServiceManager("STOPPING=1");
     worker.Stop();
     shared.status.RunningChanged(false);
     return WorkerEnd::Stopped;

@@ -121,6 +121,17 @@ bool AcquireSingleInstance(const std::string& name);
 void BlockStopRequests();
 bool WaitForStopRequest(std::chrono::milliseconds timeout);
 
+// --- service manager (service_notify.cpp) ---
+// Tells the service manager that started the agent how it stands: "READY=1"
+// once the printer port is open, "WATCHDOG=1" while its loop turns,
+// "STOPPING=1" when it ends (systemd's notify protocol, to the socket
+// NOTIFY_SOCKET names; nothing when there is none, and nothing on Windows,
+// whose service reports its states itself).
+void NotifyServiceManager(std::string_view state);
+// How often the service manager wants "WATCHDOG=1" at the least; zero when
+// it watches nothing.
+std::chrono::milliseconds ServiceWatchdogInterval();
+
 // --- terminal (terminal.cpp) ---
 // Writes cp1252 text to standard output or standard error, converted to the
 // character set the environment's locale names.

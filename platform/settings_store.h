@@ -16,6 +16,9 @@ struct StoredSettings {
     // "MetricsDirectory": where a monitoring exporter reads the agent's
     // status too; empty for none.
     std::string metricsDirectory = {};
+    // "DataDirectory": where the agent keeps its log, journal and status;
+    // empty for beside the executable.
+    std::string dataDirectory = {};
 };
 
 // The settings, with the defaults (executable directory + "in" / "out",

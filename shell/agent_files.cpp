@@ -4,18 +4,20 @@
 
 namespace zentrada::shell {
 
-void SetAgentFiles(engine::AgentEnvironment& environment) {
-    const std::string directory = platform::ExecutableDirectory();
+std::string DataDirectory(const platform::StoredSettings& settings) {
+    return settings.dataDirectory.empty() ? platform::ExecutableDirectory() : settings.dataDirectory;
+}
+
+void SetAgentFiles(engine::AgentEnvironment& environment, const platform::StoredSettings& settings) {
+    const std::string directory = DataDirectory(settings);
     const std::string program = platform::ExecutableBaseName();
     environment.logPath = platform::JoinPath(directory, kLogFileName);
     environment.journalPath = platform::JoinPath(directory, JournalFileName(program));
     environment.undeletedFilesPath = platform::JoinPath(directory, UndeletedFilesName(program));
     environment.statusPath = platform::JoinPath(directory, StatusFileName(program));
-}
-
-std::string MetricsPath(const std::string& metricsDirectory) {
-    if (metricsDirectory.empty()) return {};
-    return platform::JoinPath(metricsDirectory, MetricsFileName(platform::ExecutableBaseName()));
+    environment.metricsPath = settings.metricsDirectory.empty()
+                                  ? std::string()
+                                  : platform::JoinPath(settings.metricsDirectory, MetricsFileName(program));
 }
 
 }  // namespace zentrada::shell

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/agent_engine.h"
+#include "platform/settings_store.h"
 
 namespace zentrada::shell {
 
@@ -29,10 +30,11 @@ inline std::string UndeletedFilesName(const std::string& programBaseName) {
     return programBaseName + "_nao_apagados.txt";
 }
 
-// The paths of the files above, beside the running executable.
-void SetAgentFiles(engine::AgentEnvironment& environment);
-// Where the status goes in the monitoring directory the settings name;
-// empty when they name none.
-std::string MetricsPath(const std::string& metricsDirectory);
+// Where the files above lie: the settings' DataDirectory, else the
+// executable's directory.
+std::string DataDirectory(const platform::StoredSettings& settings);
+// The paths of the files above, and of the status in the monitoring
+// directory when the settings name one.
+void SetAgentFiles(engine::AgentEnvironment& environment, const platform::StoredSettings& settings);
 
 }  // namespace zentrada::shell

@@ -12,6 +12,7 @@
 #include "resources/texts.h"
 #include "shell/agent_files.h"
 #include "shell/exit_status.h"
+#include "platform/settings_store.h"
 
 namespace zentrada::shell {
 namespace {
@@ -110,7 +111,7 @@ StatusReport ReportStatus(const std::string* text, const std::string& path, doub
 
 int ShowStatus() {
     const std::string path =
-        platform::JoinPath(platform::ExecutableDirectory(), StatusFileName(platform::ExecutableBaseName()));
+        platform::JoinPath(DataDirectory(platform::LoadSettings()), StatusFileName(platform::ExecutableBaseName()));
     const std::optional<std::string> text = platform::ReadFileBytes(path);
     const StatusReport report = ReportStatus(text ? &*text : nullptr, path, engine::UnixNow());
     platform::WriteTerminalText(platform::OutputStream::Output, report.text);

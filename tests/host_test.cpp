@@ -4,8 +4,14 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -250,7 +256,8 @@ protected:
         // What would steer the child is replaced by the test's own values.
         environment.push_back("LANG=C.UTF-8");
         environment.push_back("ZENTRADA_LOCK_DIR=" + dir_.string());
-        environment = testing::ChildEnvironment({"LANG=", "LC_", "ZENTRADA_", "TORVA_", "LD_LIBRARY_PATH="}, environment);
+        environment = testing::ChildEnvironment(
+            {"LANG=", "LC_", "ZENTRADA_", "TORVA_", "LD_LIBRARY_PATH=", "NOTIFY_SOCKET=", "WATCHDOG_"}, environment);
         if (program.empty()) program = executable_;
         return std::make_unique<Agent>(program, arguments, environment,
                                        (dir_ / program.filename()).string() + std::to_string(++started_));
@@ -399,6 +406,45 @@ TEST_F(HostProcessTest, StatusFollowsTheAgentAndThePrinter) {
     report(2, "Agente: parado desde ");
     EXPECT_NE(std::string::npos, Log().find("MetricsDirectory")) << "the missing directory is logged";
 }
+
+#if !defined(_WIN32)
+// Run by a service manager, the agent says on the socket NOTIFY_SOCKET names
+// that it is ready once the port is open, that it is alive as often as
+// WATCHDOG_USEC asks, and that it is stopping.
+TEST_F(HostProcessTest, TellsTheServiceManagerReadyAliveAndStopping) {
+    InstallVirtualPrinter();
+    Directory("in");
+    Directory("out");
+    const std::string name = "zentrada-notify-" + std::to_string(testing::ProcessId());
+    const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    name.copy(address.sun_path + 1, name.size());  // abstract: "@name" to the agent
+    ASSERT_EQ(0, bind(manager, reinterpret_cast<sockaddr*>(&address),
+                      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())));
+    std::vector<std::string> heard;
+    const auto listen = [&](const std::string& until) {
+        for (int i = 0; i < 100 && std::find(heard.begin(), heard.end(), until) == heard.end(); ++i) {
+            pollfd ready{manager, POLLIN, 0};
+            if (poll(&ready, 1, 100) != 1) continue;
+            char message[256];
+            const ssize_t got = recv(manager, message, sizeof message, 0);
+            if (got > 0) heard.emplace_back(message, static_cast<std::size_t>(got));
+        }
+        return std::find(heard.begin(), heard.end(), until) != heard.end();
+    };
+    auto agent = Start({}, {"NOTIFY_SOCKET=@" + name, "WATCHDOG_USEC=200000"});
+    EXPECT_TRUE(listen("READY=1")) << agent->Err();
+    heard.clear();
+    EXPECT_TRUE(listen("WATCHDOG=1"));
+    heard.clear();
+    EXPECT_TRUE(listen("WATCHDOG=1")) << "alive more than once";
+    agent->Terminate();
+    EXPECT_EQ(0, agent->Wait());
+    EXPECT_TRUE(listen("STOPPING=1"));
+    close(manager);
+}
+#endif
 
 TEST_F(HostProcessTest, StopRequestedWhileStartingIsNotLost) {
     InstallVirtualPrinter();

@@ -46,8 +46,11 @@ TEST(SettingsText, ReadsEveryKeyOfAWindowsStyleFileAndTakesValuesWhole) {
               Fields(ParseSettingsText(text, Defaults())));
     EXPECT_EQ("/second", ParseSettingsText("WorkDirectoryIn=/first\nWorkDirectoryIn=/second\n", Defaults())
                              .inputDirectory);
-    EXPECT_EQ("/var/lib/node_exporter", ParseSettingsText(text + "\nMetricsDirectory = /var/lib/node_exporter\r\n",
-                                                          Defaults()).metricsDirectory);
+    const StoredSettings placed =
+        ParseSettingsText(text + "\nMetricsDirectory = /var/lib/node_exporter\r\nDataDirectory=/var/lib/zentrada\n",
+                          Defaults());
+    EXPECT_EQ("/var/lib/node_exporter", placed.metricsDirectory);
+    EXPECT_EQ("/var/lib/zentrada", placed.dataDirectory);
     EXPECT_EQ("", ParseSettingsText(text, Defaults()).metricsDirectory);
 }
 

@@ -5,7 +5,8 @@
 # needs the i386 architecture), clang with its fuzzing runtime, strace,
 # with which the benchmark counts the agent's forced writes, and promtool
 # (package prometheus) with the node exporter, with which the monitoring test
-# checks the alert rules and serves the agent's status file. Runs as root or
+# checks the alert rules and serves the agent's status file, and systemd,
+# whose systemd-analyze checks the agent's unit. Runs as root or
 # through sudo.
 set -euo pipefail
 
@@ -16,7 +17,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           nsis xvfb xauth xdotool imagemagick
           clang libclang-rt-14-dev
           strace
-          prometheus prometheus-node-exporter)
+          prometheus prometheus-node-exporter
+          systemd)
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then

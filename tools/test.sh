@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds Zentrada and runs every test: on Linux a plain debug build, with
 # the monitoring test (alert rules, dashboard, the status file served by the
-# node exporter), then a release build that fails on any warning (its suites
-# without the chaos soak, which the debug build ran), then under
-# AddressSanitizer with UndefinedBehaviorSanitizer, then under
-# ThreadSanitizer; then the 32- and
+# node exporter); a release build that fails on any warning (its suites
+# without the chaos soak, which the debug build ran), whose Debian package is
+# then installed, run and removed; the builds under AddressSanitizer with
+# UndefinedBehaviorSanitizer and under ThreadSanitizer; then the 32- and
 # 64-bit Windows builds, their suites run under Wine, the 32-bit console host
 # end to end against the Linux one, the control panel driven in a virtual
 # display, and the installer.
@@ -49,6 +49,10 @@ for preset in default release asan tsan win32 win64; do
   if [ "$preset" = default ]; then
     echo "== monitoring"
     timeout 300 tools/monitoring-test.sh build/default
+  fi
+  if [ "$preset" = release ]; then
+    echo "== Debian package"
+    timeout 300 tools/package-test.sh build/release
   fi
 done
 echo "== end to end under Wine"

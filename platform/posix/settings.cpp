@@ -68,6 +68,7 @@ StoredSettings ParseSettingsText(std::string_view text, StoredSettings defaults)
     ReadFlag(text, "ShowTaskMsgs", settings.showTaskMsgs);
     ReadFlag(text, "SyncRecords", settings.syncRecords);
     ReadDirectory(text, "MetricsDirectory", settings.metricsDirectory);
+    ReadDirectory(text, "DataDirectory", settings.dataDirectory);
     return settings;
 }
 

@@ -25,6 +25,7 @@ inline constexpr char kShowTaskMsgsValue[] = "ShowTaskMsgs";
 inline constexpr char kSimpleModeValue[] = "SimgleMode";
 inline constexpr char kSyncRecordsValue[] = "SyncRecords";
 inline constexpr char kMetricsDirectoryValue[] = "MetricsDirectory";
+inline constexpr char kDataDirectoryValue[] = "DataDirectory";
 inline constexpr char kAutoStartValue[] = "Zentrada";
 inline constexpr char kDriverLogValue[] = "Log";
 

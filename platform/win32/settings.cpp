@@ -95,6 +95,7 @@ StoredSettings LoadSettingsFrom(const RegistryPlace& place, StoredSettings defau
     ReadFlag(key.get(), kSimpleModeValue, settings.simpleMode);
     ReadByteOrDword(key.get(), kSyncRecordsValue, settings.syncRecords);
     ReadText(key.get(), kMetricsDirectoryValue, settings.metricsDirectory);
+    ReadText(key.get(), kDataDirectoryValue, settings.dataDirectory);
     return settings;
 }
 

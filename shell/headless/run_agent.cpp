@@ -56,8 +56,7 @@ int RunAgent(const HostOptions& options) {
     shared.simpleMode = options.simpleMode || settings.simpleMode;
 
     engine::AgentEnvironment environment;
-    SetAgentFiles(environment);
-    environment.metricsPath = MetricsPath(settings.metricsDirectory);
+    SetAgentFiles(environment, settings);
     environment.driverLibrary = options.driverLibrary.value_or(platform::DefaultDriverLibrary());
     environment.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment.showError = platform::ShowFatalError;

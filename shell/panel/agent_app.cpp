@@ -28,7 +28,6 @@ bool StartsMinimized(const std::string& commandLine) {
 }
 
 CAgentApp::CAgentApp() : worker_(shared_, environment_, [this](engine::WorkerEnd end) { OnWorkerEnded(end); }) {
-    SetAgentFiles(environment_);
     environment_.driverLibrary = platform::DefaultDriverLibrary();
     environment_.readDriverLogSetting = platform::ReadDriverLogSetting;
     environment_.showError = ShowWorkerError;
@@ -44,6 +43,7 @@ void CAgentApp::OnWorkerEnded(engine::WorkerEnd end) {
 // so, and the panel shows it as stored for the user to correct.
 platform::StoredSettings CAgentApp::LoadSettingsForWorker() {
     const platform::StoredSettings settings = platform::LoadSettings();
+    SetAgentFiles(environment_, settings);
     const engine::AgentLog log(environment_.logPath);
     const auto usable = [&log](const std::string& directory) {
         if (directory.size() <= platform::kMaxDirectoryLength) return directory;
@@ -54,7 +54,6 @@ platform::StoredSettings CAgentApp::LoadSettingsForWorker() {
     shared_.SetDirectories(usable(settings.inputDirectory), usable(settings.outputDirectory));
     shared_.simpleMode = settings.simpleMode;
     environment_.durableRecords = settings.syncRecords;
-    environment_.metricsPath = MetricsPath(settings.metricsDirectory);
     return settings;
 }
 
