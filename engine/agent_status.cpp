@@ -88,7 +88,7 @@ std::string FormatStatus(const StatusSnapshot& status, const BuildInfo& build, d
     out.Gauge("zentrada_start_time_seconds", "When the agent started, in seconds since the Unix epoch.",
               Number(status.startTime));
     out.Gauge("zentrada_status_time_seconds",
-              "When this status was written; it is rewritten every second while the agent runs.", Number(now));
+              "When this status was written; it is rewritten every 5 seconds while the agent runs.", Number(now));
     out.Gauge("zentrada_agent_running", "1 while the agent takes command files (the printer port open), else 0.",
               Count(status.agentRunning));
     out.Gauge("zentrada_printer_online", "1 when the printer answered the last status query, else 0.",

@@ -127,6 +127,7 @@ std::string FormatStamp(const platform::LocalTime& t) {
 
 std::optional<TakenFile> Intake::ScanInputDirectory(const std::string& directory, bool simpleMode) {
     List(directory, simpleMode);
+    settled_ = false;
     return Choose(directory, true);
 }
 
@@ -135,10 +136,19 @@ std::optional<TakenFile> Intake::NextFile(const std::string& directory, bool sim
     if (!changes.complete || !listed_ || directory != directory_ || simpleMode != simpleMode_ ||
         std::chrono::steady_clock::now() - listedAt_ >= listEvery_)
         return ScanInputDirectory(directory, simpleMode);
+    bool changed = false;
     for (const std::string& name : changes.names) {
-        if (IsCommandFileName(name, simpleMode)) LookUp(directory, name);
+        if (!IsCommandFileName(name, simpleMode)) continue;
+        LookUp(directory, name);
+        changed = true;
     }
-    return Choose(directory, false);
+    // Nothing changed since a pass that found every known file waiting:
+    // another would find the same, and a cycle costs nothing per file.
+    if (!changed && settled_) return std::nullopt;
+    bool uncertain = false;
+    std::optional<TakenFile> taken = Choose(directory, false, &uncertain);
+    settled_ = !taken && !uncertain;
+    return taken;
 }
 
 void Intake::List(const std::string& directory, bool simpleMode) {
@@ -188,7 +198,7 @@ void Intake::Know(platform::FileEntry entry, const KnownFile* was) {
     files_.emplace_hint(files_.end(), std::move(order), KnownFile{std::move(entry), waiting});
 }
 
-std::optional<TakenFile> Intake::Choose(const std::string& directory, bool all) {
+std::optional<TakenFile> Intake::Choose(const std::string& directory, bool all, bool* uncertain) {
     const platform::LocalTime now = platform::Now();
     for (auto at = files_.begin(); at != files_.end();) {
         KnownFile& file = at->second;
@@ -213,6 +223,9 @@ std::optional<TakenFile> Intake::Choose(const std::string& directory, bool all) 
             return TakenFile{directory, file.entry.name, BaseName(file.entry.name), FormatStamp(platform::Now()),
                              std::move(*text), file.entry};
         }
+        // Neither ready nor known to be waiting (it could not be read): to
+        // be looked at again.
+        if (!file.waiting && uncertain != nullptr) *uncertain = true;
         ++at;
     }
     return std::nullopt;

@@ -106,8 +106,8 @@ private:
     // Adds a file; `was` is what was known under its name before.
     void Know(platform::FileEntry entry, const KnownFile* was);
     // The first ready file in order; only the files not known to be waiting
-    // unless `all`.
-    std::optional<TakenFile> Choose(const std::string& directory, bool all);
+    // unless `all`. `uncertain` is set when a file met could not be read.
+    std::optional<TakenFile> Choose(const std::string& directory, bool all, bool* uncertain = nullptr);
     // The file's text when it is ready; moves it aside when abandoned.
     std::optional<std::string> CheckCommandFile(const std::string& directory, KnownFile& file,
                                                 const platform::LocalTime& now);
@@ -121,6 +121,9 @@ private:
     std::string directory_;
     bool simpleMode_ = false;
     bool listed_ = false;
+    // The last pass found every known file waiting (or left undeleted) and
+    // nothing has changed since.
+    bool settled_ = false;
     std::chrono::steady_clock::time_point listedAt_;
     std::map<Order, KnownFile> files_;
     std::unordered_map<std::string, std::int64_t> lastWrites_;  // by name: their place in files_

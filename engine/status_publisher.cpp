@@ -12,8 +12,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // The status is rewritten this often while nothing happens, so a stale file
-// tells that the agent is gone.
-constexpr auto kHeartbeat = 1s;
+// tells that the agent is gone (shell/status_report.h waits three times as
+// long before it says so).
+constexpr auto kHeartbeat = 5s;
 // Changes that come faster share one write.
 constexpr auto kGather = 50ms;
 

@@ -96,6 +96,9 @@ inline constexpr char kHostUsage[] =
     "  --status       mostra o estado do agente instalado ao lado deste programa;\n"
     "                 sa\xED" "da 0: em execu\xE7\xE3o com a impressora online, 1: impressora\n"
     "                 offline, 2: agente parado\n"
+    "  --install-service [--in DIR] [--out DIR] [--account CONTA --password SENHA]\n"
+    "                 instala o servi\xE7o do Windows \"Zentrada\" (in\xED" "cio autom\xE1tico)\n"
+    "  --uninstall-service  para e remove o servi\xE7o\n"
     "  --help         mostra esta ajuda\n"
     "  --version      mostra a vers\xE3o\n"
     "\n"
@@ -143,6 +146,31 @@ inline constexpr char kStatusNone[] = "nenhum";
 inline constexpr char kStatusCounts[] =
     "Desde o in\xED" "cio: %s respondidos, %s com falha, %s interrompidos, %s abandonados, %s n\xE3o apagados; "
     "%s aguardando.";
+// The Windows service (--install-service, --uninstall-service, --service).
+inline constexpr char kServiceOnlyOnWindows[] =
+    "s\xF3 no Windows (no Linux, o pacote instala o servi\xE7o systemd zentrada.service): ";
+inline constexpr char kServiceDescription[] =
+    "Executa na impressora fiscal os arquivos de comando do ponto de venda.";
+// The service's command line.
+inline constexpr char kServiceInstalled[] =
+    "Servi\xE7o Zentrada instalado (%s): in\xED" "cio autom\xE1tico, reiniciado ap\xF3s falhas. "
+    "Inicie-o com: net start Zentrada";
+inline constexpr char kServiceUninstalled[] = "Servi\xE7o Zentrada parado e removido.";
+inline constexpr char kServiceAccessDenied[] =
+    "Sem permiss\xE3o para alterar os servi\xE7os do Windows: execute como administrador.";
+inline constexpr char kServiceAlreadyInstalled[] =
+    "O servi\xE7o Zentrada j\xE1 est\xE1 instalado; remova-o antes com --uninstall-service.";
+inline constexpr char kServiceNotInstalled[] = "O servi\xE7o Zentrada n\xE3o est\xE1 instalado.";
+// The system's error code.
+inline constexpr char kServiceFailed[] = "Falha do gerenciador de servi\xE7os do Windows (erro %s).";
+inline constexpr char kServiceSettingsNotSaved[] =
+    "Servi\xE7o instalado, mas os diret\xF3rios n\xE3o puderam ser gravados no registro.";
+inline constexpr char kServiceNotStartedByManager[] =
+    "--service: s\xF3 o gerenciador de servi\xE7os do Windows inicia o agente assim (net start Zentrada).";
+inline constexpr char kServiceStarted[] = "Servi\xE7o Zentrada iniciado.";
+inline constexpr char kServiceStopped[] = "Servi\xE7o Zentrada parado.";
+// The exit status (see the README's exit statuses).
+inline constexpr char kServiceStoppedWithStatus[] = "Servi\xE7o Zentrada parado com o estado de sa\xED" "da %s.";
 inline constexpr char kUnknownOption[] = "op\xE7\xE3o desconhecida: ";
 inline constexpr char kMissingOptionValue[] = "falta o valor da op\xE7\xE3o ";
 // A directory that the agent refuses: its length limit, the directory.

@@ -10,6 +10,7 @@ inline constexpr int kExitAlreadyRunning = 3;     // another instance of the sam
 inline constexpr int kExitThreadNotStarted = 4;   // the worker thread could not be started
 inline constexpr int kExitBadPath = 5;            // a directory too long, or the executable's path unknown
 inline constexpr int kExitCheckFailed = 6;        // --check: a file would not be taken or a line would fail
+inline constexpr int kExitServiceFailed = 7;      // --install-service, --uninstall-service: not done
 inline constexpr int kExitUsage = 64;             // unknown option or missing option value
 
 // --status: what the agent beside the program is doing.

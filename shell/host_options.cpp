@@ -34,9 +34,25 @@ ParsedCommandLine ParseHostOptions(std::span<const std::string_view> arguments) 
             options.simpleMode = true;
             continue;
         }
+        using Action = HostOptions::Action;
+        const Action service = argument == "--install-service"     ? Action::InstallService
+                                : argument == "--uninstall-service" ? Action::UninstallService
+                                : argument == "--service"           ? Action::RunService
+                                                                    : Action::Run;
+        if (service != Action::Run) {
+#if defined(_WIN32)
+            options.action = service;
+            continue;
+#else
+            parsed.error = std::string(texts::kServiceOnlyOnWindows).append(argument);
+            return parsed;
+#endif
+        }
         std::optional<std::string>* target = argument == "--in"       ? &options.inputDirectory
                                              : argument == "--out"    ? &options.outputDirectory
                                              : argument == "--driver" ? &options.driverLibrary
+                                             : argument == "--account" ? &options.account
+                                             : argument == "--password" ? &options.password
                                                                       : nullptr;
         if (target == nullptr) {
             parsed.error = std::string(texts::kUnknownOption).append(argument);

@@ -10,7 +10,7 @@
 namespace zentrada::shell {
 
 struct HostOptions {
-    enum class Action { Run, ShowHelp, ShowVersion, Check, ShowStatus };
+    enum class Action { Run, ShowHelp, ShowVersion, Check, ShowStatus, InstallService, UninstallService, RunService };
     Action action = Action::Run;
     // Each given option overrides the settings file.
     std::optional<std::string> inputDirectory;   // --in DIR
@@ -18,6 +18,9 @@ struct HostOptions {
     std::optional<std::string> driverLibrary;    // --driver FILE
     bool simpleMode = false;                     // --simple
     std::vector<std::string> checkFiles;         // --check FILE..., the rest of the arguments
+    // Windows: --install-service, --uninstall-service, --service.
+    std::optional<std::string> account;          // --account NAME: the service's account
+    std::optional<std::string> password;         // --password TEXT: its password
 };
 
 struct ParsedCommandLine {

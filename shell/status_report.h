@@ -14,8 +14,8 @@ namespace zentrada::shell {
 std::map<std::string, double, std::less<>> ParseStatusSamples(std::string_view text);
 
 // After this many seconds without a rewrite the agent is taken as gone: it
-// rewrites its status every second.
-inline constexpr double kStaleAfterSeconds = 10;
+// rewrites its status every 5 seconds, and at once when something changes.
+inline constexpr double kStaleAfterSeconds = 15;
 
 struct StatusReport {
     std::string text;  // cp1252 lines, each ending in "\n"

@@ -17,6 +17,11 @@
 
 namespace zentrada::shell {
 
+// How long closing the agent waits for the file in hand before it ends
+// regardless (a driver call that never returns): the panel's close and the
+// Windows service's stop.
+inline constexpr std::chrono::milliseconds kStopWaitBound{60000};
+
 class WorkerControl {
 public:
     // Called on the worker's thread when a run ends, with how it ended; a run

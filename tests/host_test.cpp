@@ -446,6 +446,56 @@ TEST_F(HostProcessTest, TellsTheServiceManagerReadyAliveAndStopping) {
 }
 #endif
 
+#if defined(_WIN32)
+// Installed as the Windows service, the agent runs with nobody at the
+// console: started by the service manager it takes files from the stored
+// directories; stopped, it finishes in order before it says it has stopped;
+// removed, it is gone. Each step says what it did, with its exit status.
+TEST_F(HostProcessTest, ServiceInstallsRunsStopsInOrderAndIsRemoved) {
+    InstallVirtualPrinter();
+    const fs::path in = Directory("in"), out = Directory("out");
+    MachineSettings settings(dir_);
+    if (!settings.Store(dir_ / "elsewhere", out, false)) GTEST_SKIP() << "this machine has settings of its own";
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    ASSERT_NE(nullptr, manager);
+    if (const SC_HANDLE existing = OpenServiceA(manager, "Zentrada", SERVICE_QUERY_STATUS)) {
+        CloseServiceHandle(existing);
+        CloseServiceHandle(manager);
+        GTEST_SKIP() << "this machine has a Zentrada service of its own";
+    }
+    auto install = Start({"--install-service", "--in", in.string()});
+    ASSERT_EQ(0, install->Wait()) << install->Err();
+    EXPECT_NE(std::string::npos, install->Out().find(TerminalText("Servi\xE7o Zentrada instalado"))) << install->Out();
+    auto again = Start({"--install-service"});
+    EXPECT_EQ(7, again->Wait());
+    EXPECT_NE(std::string::npos, again->Err().find(TerminalText("j\xE1 est\xE1 instalado"))) << again->Err();
+
+    const SC_HANDLE service = OpenServiceA(manager, "Zentrada", SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+    ASSERT_NE(nullptr, service);
+    const auto state = [&] {
+        SERVICE_STATUS status{};
+        return QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
+    };
+    ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
+    EXPECT_TRUE(DropAndWaitUntilTaken(in, "PING.FPI")) << Log();
+    EXPECT_FALSE(fs::is_empty(out));
+    SERVICE_STATUS status{};
+    EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
+    EXPECT_TRUE(WaitFor([&] { return state() == SERVICE_STOPPED; }));
+    EXPECT_EQ("Thread encerrada normalmente.", LastLogMessage());
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+
+    auto remove = Start({"--uninstall-service"});
+    EXPECT_EQ(0, remove->Wait()) << remove->Err();
+    auto removeAgain = Start({"--uninstall-service"});
+    EXPECT_EQ(7, removeAgain->Wait());
+    EXPECT_NE(std::string::npos, removeAgain->Err().find(TerminalText("n\xE3o est\xE1 instalado"))) << removeAgain->Err();
+    auto notByTheManager = Start({"--service"});
+    EXPECT_EQ(64, notByTheManager->Wait());
+}
+#endif
+
 TEST_F(HostProcessTest, StopRequestedWhileStartingIsNotLost) {
     InstallVirtualPrinter();
     auto agent = Start({});

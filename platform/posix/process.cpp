@@ -11,7 +11,9 @@
 
 namespace zentrada::platform {
 
-std::string ExecutablePath() {
+namespace {
+
+std::string ReadExecutablePath() {
     std::string path(4096, '\0');
     for (;;) {
         const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
@@ -22,6 +24,15 @@ std::string ExecutablePath() {
         }
         path.resize(path.size() * 2);
     }
+}
+
+}  // namespace
+
+// Asked at every idle poll (the driver's settings file lies beside it): read
+// once, since a running program's file does not move.
+std::string ExecutablePath() {
+    static const std::string path = ReadExecutablePath();
+    return path;
 }
 
 std::string ExecutableDirectory() {

@@ -2,6 +2,8 @@
 
 #include "platform/fatal_text.h"
 #include "platform/platform.h"
+#include "platform/service_control.h"
+#include "platform/win32/stop_request.h"
 
 namespace zentrada::platform {
 
@@ -43,9 +45,14 @@ std::string ExecutableBaseName() {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// A console program writes to its standard error; a program without one
-// (the panel) shows a message box.
+// A console program writes to its standard error; a service, which has no
+// desktop to show a message box on, to the event log; a program without
+// either (the panel) shows a message box.
 void ShowFatalError(std::string_view title, std::string_view text) {
+    if (RunningAsService()) {
+        WriteEventLog(true, FatalText(title, text));
+        return;
+    }
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (error != nullptr && error != INVALID_HANDLE_VALUE) {
         WriteTerminalText(OutputStream::Error, FatalText(title, text));
@@ -89,6 +96,10 @@ void BlockStopRequests() {
     if (stopEvent != nullptr) return;
     stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void RequestStopFromOutside() {
+    if (stopEvent != nullptr) SetEvent(stopEvent);
 }
 
 bool WaitForStopRequest(std::chrono::milliseconds timeout) {

@@ -11,6 +11,9 @@
 #include "shell/headless/check_files.h"
 #include "shell/headless/run_agent.h"
 #include "shell/host_options.h"
+#if defined(_WIN32)
+#include "shell/headless/service_host.h"
+#endif
 #include "shell/status_report.h"
 
 int main(int argc, char** argv) {
@@ -36,6 +39,18 @@ int main(int argc, char** argv) {
             return shell::CheckCommandFiles(parsed.options.checkFiles, [](std::string_view text) {
                 platform::WriteTerminalText(platform::OutputStream::Output, text);
             });
+#if defined(_WIN32)
+        case shell::HostOptions::Action::InstallService:
+            return shell::InstallAgentService(parsed.options);
+        case shell::HostOptions::Action::UninstallService:
+            return shell::UninstallAgentService();
+        case shell::HostOptions::Action::RunService:
+            return shell::RunAgentService(parsed.options);
+#else
+        case shell::HostOptions::Action::InstallService:
+        case shell::HostOptions::Action::UninstallService:
+        case shell::HostOptions::Action::RunService:
+#endif
         case shell::HostOptions::Action::Run:
             break;
     }

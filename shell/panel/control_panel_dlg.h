@@ -26,7 +26,7 @@ public:
     // How long shutting down waits for the file in hand: when the user closes
     // the agent, and when the Windows session ends (Windows allows an
     // application only so long before it ends it regardless).
-    static constexpr std::chrono::milliseconds kCloseWaitBound{60000};
+    static constexpr std::chrono::milliseconds kCloseWaitBound = kStopWaitBound;
     static constexpr std::chrono::milliseconds kSessionEndWaitBound{20000};
 
     // `settings` are the loaded settings; the log is where the panel notes a
