@@ -64,7 +64,9 @@ echo "installed; systemd-analyze accepts the unit"
 # directory of the test's own.
 mkdir -p "$work/lock" "$work/printer"
 chown zentrada:zentrada "$work/lock" "$work/printer"
-runuser -u zentrada -- env -i PATH=/usr/bin:/bin ZENTRADA_LOCK_DIR="$work/lock" TORVA_PRINTER_DIR="$work/printer" \
+# setpriv runs the agent in its own place, so the stop below reaches it.
+setpriv --reuid zentrada --regid zentrada --init-groups \
+  env -i PATH=/usr/bin:/bin ZENTRADA_LOCK_DIR="$work/lock" TORVA_PRINTER_DIR="$work/printer" \
   /usr/bin/zentrada --driver /usr/lib/zentrada/virtual/libInterfaceTorva.so > "$work/agent.out" 2>&1 &
 agent=$!
 printf 'TORVA_Obter_Estado_Impressora|\r\n.\r\n' > /var/lib/zentrada/in/venda.tmp
