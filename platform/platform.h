@@ -120,6 +120,10 @@ bool AcquireSingleInstance(const std::string& name);
 // WaitForStopRequest then waits up to `timeout` for one: true when one came.
 void BlockStopRequests();
 bool WaitForStopRequest(std::chrono::milliseconds timeout);
+// Whether the settings were asked to be read again (SIGHUP on POSIX, met by
+// WaitForStopRequest; the Windows service's reload request) since the last
+// call.
+bool TakeReloadRequest();
 
 // --- service manager (service_notify.cpp) ---
 // Tells the service manager that started the agent how it stands: "READY=1"

@@ -43,6 +43,16 @@ bool RunAsService(const std::function<int()>& run, std::chrono::milliseconds bou
                   const std::function<void()>& boundPassed);
 bool RunningAsService();
 
+// The service as a control panel sees and drives it.
+enum class ServiceState { NotInstalled, Stopped, Starting, Running, Stopping };
+ServiceState QueryAgentService();
+ServiceChange StartAgentService();
+// Asks for the stop; the service ends once the file in hand is finished.
+ServiceChange StopAgentService();
+// Asks the running service to read its directories and mode again
+// (TakeReloadRequest), as SIGHUP does on Linux.
+ServiceChange ReloadAgentService();
+
 // One entry of the Windows event log, source "Zentrada" (cp1252 text).
 void WriteEventLog(bool error, std::string_view text);
 

@@ -171,6 +171,9 @@ inline constexpr char kServiceStarted[] = "Servi\xE7o Zentrada iniciado.";
 inline constexpr char kServiceStopped[] = "Servi\xE7o Zentrada parado.";
 // The exit status (see the README's exit statuses).
 inline constexpr char kServiceStoppedWithStatus[] = "Servi\xE7o Zentrada parado com o estado de sa\xED" "da %s.";
+// The settings read again while the agent runs: input and output directory.
+inline constexpr char kSettingsReloaded[] =
+    "Configura\xE7\xF5" "es lidas novamente: diret\xF3rio de entrada (%s), diret\xF3rio de sa\xED" "da (%s).";
 inline constexpr char kUnknownOption[] = "op\xE7\xE3o desconhecida: ";
 inline constexpr char kMissingOptionValue[] = "falta o valor da op\xE7\xE3o ";
 // A directory that the agent refuses: its length limit, the directory.

@@ -9,6 +9,8 @@
 namespace zentrada::shell {
 
 inline constexpr char kLogFileName[] = "Zentrada_log.txt";
+// The console host's program name on Windows, whose files the service's are.
+inline constexpr char kConsoleHostName[] = "zentrada-console";
 // The command file in hand and the line being sent (see engine/journal.h),
 // one per program: the panel and the console host may run side by side from
 // one directory, each with its own input directory.

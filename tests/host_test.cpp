@@ -444,6 +444,23 @@ TEST_F(HostProcessTest, TellsTheServiceManagerReadyAliveAndStopping) {
     EXPECT_TRUE(listen("STOPPING=1"));
     close(manager);
 }
+
+// SIGHUP: the settings' directories are taken at the next scan, without a
+// restart (systemctl reload).
+TEST_F(HostProcessTest, SighupTakesNewDirectoriesWithoutARestart) {
+    InstallVirtualPrinter();
+    const fs::path first = Directory("first"), second = Directory("second"), out = Directory("out");
+    MachineSettings settings(dir_);
+    settings.Store(first, out, false);
+    auto agent = Start({});
+    ASSERT_TRUE(DropAndWaitUntilTaken(first, "UM.FPI")) << agent->Err();
+    settings.Store(second, out, false);
+    kill(agent->Pid(), SIGHUP);
+    EXPECT_TRUE(DropAndWaitUntilTaken(second, "DOIS.FPI")) << Log();
+    EXPECT_NE(std::string::npos, Log().find("Configura\xE7\xF5" "es lidas novamente"));
+    agent->Terminate();
+    EXPECT_EQ(0, agent->Wait());
+}
 #endif
 
 #if defined(_WIN32)

@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
@@ -73,8 +74,11 @@ sigset_t StopSignals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
+
+std::atomic<bool> reloadRequested{false};
 
 }  // namespace
 
@@ -87,7 +91,11 @@ bool WaitForStopRequest(std::chrono::milliseconds timeout) {
     const sigset_t signals = StopSignals();
     const auto count = timeout.count() < 0 ? 0 : timeout.count();
     const timespec wait{static_cast<time_t>(count / 1000), static_cast<long>(count % 1000) * 1'000'000};
-    return sigtimedwait(&signals, nullptr, &wait) > 0;
+    const int signal = sigtimedwait(&signals, nullptr, &wait);
+    if (signal == SIGHUP) reloadRequested = true;
+    return signal > 0 && signal != SIGHUP;
 }
+
+bool TakeReloadRequest() { return reloadRequested.exchange(false); }
 
 }  // namespace zentrada::platform

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/fatal_text.h"
 #include "platform/platform.h"
 #include "platform/service_control.h"
@@ -101,6 +103,14 @@ void BlockStopRequests() {
 void RequestStopFromOutside() {
     if (stopEvent != nullptr) SetEvent(stopEvent);
 }
+
+namespace {
+std::atomic<bool> reloadRequested{false};
+}  // namespace
+
+void RequestReloadFromOutside() { reloadRequested = true; }
+
+bool TakeReloadRequest() { return reloadRequested.exchange(false); }
 
 bool WaitForStopRequest(std::chrono::milliseconds timeout) {
     const auto count = timeout.count() < 0 ? 0 : timeout.count();

@@ -12,6 +12,8 @@
 namespace zentrada::platform {
 namespace {
 
+// The service's own control: read the settings again.
+constexpr DWORD kReloadControl = 128;
 constexpr char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Zentrada";
 // How long the manager is told to wait between two reports while stopping.
 constexpr DWORD kWaitHintMs = 3000;
@@ -102,6 +104,7 @@ DWORD WINAPI OnControl(DWORD control, DWORD, void*, void*) {
             return NO_ERROR;
         }
         case SERVICE_CONTROL_INTERROGATE: return NO_ERROR;
+        case kReloadControl: RequestReloadFromOutside(); return NO_ERROR;
         default: return ERROR_CALL_NOT_IMPLEMENTED;
     }
 }
@@ -202,6 +205,54 @@ ServiceChange UninstallService(std::chrono::milliseconds bound) {
     if (!DeleteService(existing.get())) return Failure(GetLastError());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
     return {ServiceResult::Done, 0};
+}
+
+namespace {
+
+// The service opened with `access`, or the failure to open it.
+ServiceChange WithService(DWORD access, const std::function<bool(SC_HANDLE)>& act) {
+    const ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return Failure(GetLastError());
+    const ServiceHandle existing(OpenServiceA(manager.get(), kServiceName, access));
+    if (!existing) return Failure(GetLastError());
+    if (!act(existing.get())) return Failure(GetLastError());
+    return {ServiceResult::Done, 0};
+}
+
+bool Control(SC_HANDLE service, DWORD control) {
+    SERVICE_STATUS status{};
+    return ControlService(service, control, &status) != 0;
+}
+
+}  // namespace
+
+ServiceState QueryAgentService() {
+    ServiceState state = ServiceState::NotInstalled;
+    WithService(SERVICE_QUERY_STATUS, [&state](SC_HANDLE service) {
+        SERVICE_STATUS status{};
+        if (!QueryServiceStatus(service, &status)) return false;
+        switch (status.dwCurrentState) {
+            case SERVICE_RUNNING: state = ServiceState::Running; break;
+            case SERVICE_START_PENDING: state = ServiceState::Starting; break;
+            case SERVICE_STOP_PENDING: state = ServiceState::Stopping; break;
+            default: state = ServiceState::Stopped; break;
+        }
+        return true;
+    });
+    return state;
+}
+
+ServiceChange StartAgentService() {
+    return WithService(SERVICE_START, [](SC_HANDLE service) { return StartServiceA(service, 0, nullptr) != 0; });
+}
+
+ServiceChange StopAgentService() {
+    return WithService(SERVICE_STOP, [](SC_HANDLE service) { return Control(service, SERVICE_CONTROL_STOP); });
+}
+
+ServiceChange ReloadAgentService() {
+    return WithService(SERVICE_USER_DEFINED_CONTROL,
+                       [](SC_HANDLE service) { return Control(service, kReloadControl); });
 }
 
 }  // namespace zentrada::platform

@@ -5,5 +5,7 @@ namespace zentrada::platform {
 
 // As Ctrl+C does: WaitForStopRequest returns true. Needs BlockStopRequests.
 void RequestStopFromOutside();
+// TakeReloadRequest then returns true.
+void RequestReloadFromOutside();
 
 }  // namespace zentrada::platform

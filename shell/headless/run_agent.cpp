@@ -38,6 +38,18 @@ bool DirectoryFits(const std::string& directory) {
     return false;
 }
 
+// The directories and the mode the worker takes files with, from the
+// settings unless the command line gave them; false, changing nothing, when a
+// directory is too long.
+bool UseSettings(engine::SharedState& shared, const HostOptions& options, const platform::StoredSettings& settings) {
+    const std::string input = options.inputDirectory.value_or(settings.inputDirectory);
+    const std::string output = options.outputDirectory.value_or(settings.outputDirectory);
+    if (!DirectoryFits(input) || !DirectoryFits(output)) return false;
+    shared.SetDirectories(input, output);
+    shared.simpleMode = options.simpleMode || settings.simpleMode;
+    return true;
+}
+
 }  // namespace
 
 int RunAgent(const HostOptions& options) {
@@ -47,13 +59,8 @@ int RunAgent(const HostOptions& options) {
         return kExitBadPath;
     }
     const platform::StoredSettings settings = platform::LoadSettings();
-    const std::string input = options.inputDirectory.value_or(settings.inputDirectory);
-    const std::string output = options.outputDirectory.value_or(settings.outputDirectory);
-    if (!DirectoryFits(input) || !DirectoryFits(output)) return kExitBadPath;
-
     engine::SharedState shared;
-    shared.SetDirectories(input, output);
-    shared.simpleMode = options.simpleMode || settings.simpleMode;
+    if (!UseSettings(shared, options, settings)) return kExitBadPath;
 
     engine::AgentEnvironment environment;
     SetAgentFiles(environment, settings);
@@ -81,6 +88,11 @@ int RunAgent(const HostOptions& options) {
 
     while (!workerEnded) {
         if (platform::WaitForStopRequest(kStopPollInterval)) shared.RequestStop();
+        // Changed directories and mode are taken at the next scan, without a
+        // restart; the rest of the settings at the next start.
+        if (platform::TakeReloadRequest() && UseSettings(shared, options, platform::LoadSettings()))
+            engine::AgentLog(environment.logPath)
+                .WriteLog(engine::FillPattern(texts::kSettingsReloaded, {shared.InputDirectory(), shared.OutputDirectory()}));
     }
     worker.join();
     return ExitStatusOf(end);

@@ -5,6 +5,7 @@
 
 #include "engine/agent_log.h"
 #include "platform/platform.h"
+#include "platform/service_control.h"
 #include "platform/win32/registry_settings.h"
 #include "resources/texts.h"
 #include "shell/agent_files.h"
@@ -72,10 +73,13 @@ int CAgentApp::Run(const char* commandLine) {
     const std::string command = commandLine != nullptr ? commandLine : "";
     const platform::StoredSettings settings = LoadSettingsForWorker();
 
-    if (worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
+    // With the service installed, the service is the agent and the panel
+    // only its front: it starts no worker of its own.
+    const bool serviceFront = platform::QueryAgentService() != platform::ServiceState::NotInstalled;
+    if (!serviceFront && worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
         MessageBoxA(nullptr, texts::kThreadStartFailed, texts::kErrorTitle, MB_OK | MB_ICONERROR);
 
-    CControlPanelDlg panel(shared_, worker_, settings, environment_.logPath);
+    CControlPanelDlg panel(shared_, worker_, settings, environment_.logPath, serviceFront);
     if (!panel.Create()) {
         worker_.RequestStop();
         return 0;

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "engine/agent_log.h"
@@ -10,6 +11,9 @@
 #include "platform/win32/registry_settings.h"
 #include "resources/resource_ids.h"
 #include "resources/texts.h"
+#include "shell/agent_files.h"
+#include "shell/exit_status.h"
+#include "shell/status_report.h"
 #include "shell/panel/log_view_dlg.h"
 #include "shell/panel/main_window.h"
 
@@ -39,8 +43,8 @@ HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 }  // namespace
 
 CControlPanelDlg::CControlPanelDlg(engine::SharedState& shared, WorkerControl& worker,
-                                   const platform::StoredSettings& settings, std::string logPath)
-    : shared_(shared), worker_(worker), loaded_(settings), logPath_(std::move(logPath)) {
+                                   const platform::StoredSettings& settings, std::string logPath, bool serviceFront)
+    : shared_(shared), worker_(worker), loaded_(settings), logPath_(std::move(logPath)), serviceFront_(serviceFront) {
     m_hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_WINDOW_ICON));
 }
 
@@ -235,14 +239,44 @@ void CControlPanelDlg::OnApply() {
     settings.outputDirectory = m_strOutDir;
     settings.showTaskMsgs = m_bShowTaskMsgs;
     settings.simpleMode = m_bSimpleMode;
-    // The worker takes the new values at once, saved or not.
+    // The worker takes the new values at once, saved or not; the service
+    // reads them from the registry once saved.
     shared_.SetDirectories(settings.inputDirectory, settings.outputDirectory);
     shared_.simpleMode = settings.simpleMode;
-    if (!platform::SaveSettings(settings, m_bAutoStart)) ShowMessage(texts::kSettingsNotSaved, MB_ICONWARNING);
+    if (!platform::SaveSettings(settings, m_bAutoStart)) {
+        ShowMessage(texts::kSettingsNotSaved, MB_ICONWARNING);
+    } else if (serviceFront_ && platform::QueryAgentService() == platform::ServiceState::Running) {
+        Told(platform::ReloadAgentService());
+    }
     RefreshControls();
 }
 
+bool CControlPanelDlg::Told(const platform::ServiceChange& change) {
+    switch (change.result) {
+        case platform::ServiceResult::Done: return true;
+        case platform::ServiceResult::AccessDenied: ShowMessage(texts::kServiceAccessDenied, MB_ICONWARNING); break;
+        case platform::ServiceResult::NotInstalled: ShowMessage(texts::kServiceNotInstalled, MB_ICONWARNING); break;
+        default:
+            ShowMessage(engine::FillPattern(texts::kServiceFailed, {std::to_string(change.error)}).c_str(),
+                        MB_ICONWARNING);
+    }
+    return false;
+}
+
+void CControlPanelDlg::FollowService() {
+    const platform::ServiceState state = platform::QueryAgentService();
+    const std::string path = platform::JoinPath(DataDirectory(loaded_), StatusFileName(kConsoleHostName));
+    const std::optional<std::string> text = platform::ReadFileBytes(path);
+    const int status = ReportStatus(text ? &*text : nullptr, path, engine::UnixNow()).exitStatus;
+    shared_.agentRunning = state == platform::ServiceState::Running && status != kStatusNotRunning;
+    shared_.printerOnline = shared_.agentRunning && status == kStatusPrinterOnline;
+}
+
 void CControlPanelDlg::OnStart() {
+    if (serviceFront_) {
+        Told(platform::StartAgentService());
+        return;
+    }
     if (worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
         MessageBoxA(hwnd_, texts::kThreadStartFailed, texts::kErrorTitle, MB_OK | MB_ICONERROR);
     Sleep(1000);
@@ -250,6 +284,7 @@ void CControlPanelDlg::OnStart() {
 }
 
 void CControlPanelDlg::OnStop() {
+    if (serviceFront_ && !Told(platform::StopAgentService())) return;
     worker_.RequestStop();
     ReadControls();
     m_strStatus = texts::kServiceInactive;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/service_control.h"
 #include "platform/settings_store.h"
 #include "shell/worker_control.h"
 
@@ -30,9 +31,11 @@ public:
     static constexpr std::chrono::milliseconds kSessionEndWaitBound{20000};
 
     // `settings` are the loaded settings; the log is where the panel notes a
-    // shut-down that could not wait for the worker.
+    // shut-down that could not wait for the worker. With `serviceFront`, the
+    // agent is the Windows service: the panel shows its state and status,
+    // and starts, stops and reconfigures it, with no worker of its own.
     CControlPanelDlg(engine::SharedState& shared, WorkerControl& worker, const platform::StoredSettings& settings,
-                     std::string logPath);
+                     std::string logPath, bool serviceFront = false);
     ~CControlPanelDlg();
     CControlPanelDlg(const CControlPanelDlg&) = delete;
     CControlPanelDlg& operator=(const CControlPanelDlg&) = delete;
@@ -78,12 +81,17 @@ private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void OnStatusTimer();
+    // The service's state and published status, as the worker's flags.
+    void FollowService();
+    // Says what a change of the service could not do; true when it was done.
+    bool Told(const platform::ServiceChange& change);
     void OnTrayCallback(LPARAM mouseMessage);
 
     engine::SharedState& shared_;
     WorkerControl& worker_;
     platform::StoredSettings loaded_;
     std::string logPath_;
+    bool serviceFront_;
     bool abandoned_ = false;
     HWND hwnd_ = nullptr;
     bool ended_ = false;

@@ -40,6 +40,7 @@ void CControlPanelDlg::RemoveTrayIcon() {
 }
 
 void CControlPanelDlg::OnStatusTimer() {
+    if (serviceFront_) FollowService();
     const bool online = shared_.printerOnline;
     if (online != lastShownOnline_) {
         m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
