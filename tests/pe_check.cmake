@@ -5,7 +5,7 @@
 # version in it and in its manifest. Run as: cmake -DOBJDUMP=... -DFILE=...
 # [-DENTRY_POINTS=...] [-DVERSION=<major.minor.patch> -DWINDRES=...] -P pe_check.cmake
 cmake_minimum_required(VERSION 3.25)
-set(system_dlls ADVAPI32.dll KERNEL32.dll USER32.dll GDI32.dll SHELL32.dll COMCTL32.dll COMDLG32.dll OLE32.dll
+set(system_dlls ADVAPI32.dll KERNEL32.dll USER32.dll GDI32.dll SHELL32.dll COMCTL32.dll COMDLG32.dll OLE32.dll MSI.dll
   msvcrt.dll WS2_32.dll)
 string(TOUPPER "${system_dlls}" system_dlls)
 
