@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # What the installer tests under Wine share, sourced by tools/installer-test.sh
 # and tools/msi-test.sh once they set $root, $preset (win32 or win64) and
 # $build: reporting and checks, a Wine prefix made afresh, and where a
