@@ -1,7 +1,7 @@
 ; Zentrada's Windows installer. The `installer` target of a Windows build
 ; (installer/CMakeLists.txt) compiles this UTF-8 file with makensis
 ; -INPUTCHARSET UTF8 and these defines:
-;   VERSION     the product version, three numbers (3.5.0)
+;   VERSION     the product version, three numbers (major.minor.patch)
 ;   BIN_DIR     the build's bin directory
 ;   PANEL_NAME  the file of BIN_DIR installed as Zentrada.exe (Zentrada.exe)
 ;   OUT_FILE    the setup program to write

@@ -79,7 +79,7 @@ StatusReport ReportStatus(const std::string* text, const std::string& path, doub
     } else {
         std::string program = "zentrada", version;
         for (const auto& [name, ignored] : samples) {
-            // zentrada_build_info{version="3.5.0",program="zentrada",arch="x86_64"}
+            // zentrada_build_info{version="<version>",program="zentrada",arch="x86_64"}
             if (!name.starts_with("zentrada_build_info{")) continue;
             const auto label = [&name](std::string_view key) {
                 const std::size_t start = name.find(std::string(key) + "=\"");

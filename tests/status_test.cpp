@@ -74,7 +74,7 @@ TEST(StatusReport, TellsRunningStoppedStaleOrMissing) {
         status.agentRunning = running;
         status.printerOnline = online;
         status.filesAnswered = 7;
-        return engine::FormatStatus(status, {"3.5.0", "zentrada", "x86_64"}, written);
+        return engine::FormatStatus(status, {"9.8.7", "zentrada", "x86_64"}, written);
     };
     struct Case {
         std::optional<std::string> status;
@@ -96,7 +96,7 @@ TEST(StatusReport, TellsRunningStoppedStaleOrMissing) {
         EXPECT_TRUE(report.text.starts_with(c.firstWords)) << report.text;
     }
     const shell::StatusReport running = shell::ReportStatus(&*cases[0].status, "", now);
-    EXPECT_NE(running.text.find("(zentrada 3.5.0)"), std::string::npos) << running.text;
+    EXPECT_NE(running.text.find("(zentrada 9.8.7)"), std::string::npos) << running.text;
     EXPECT_NE(running.text.find("Desde o in\xED" "cio: 7 respondidos, 0 com falha"), std::string::npos) << running.text;
     EXPECT_NE(running.text.find("\xDAltimo arquivo respondido: nenhum"), std::string::npos) << running.text;
 }

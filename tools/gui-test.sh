@@ -116,7 +116,10 @@ start_agent "$agent"
 check "the panel opens" probe wait-panel 60
 check "and is shown" eventually 10 eval '[ "$(probe panel | cut -f1)" = visible=1 ]'
 shoot "$(probe panel | cut -f2)" panel-start.png
-check "the version label reads Vers\u00e3o 03.05.00" text_is 1010 "Versão 03.05.00"
+# The project's version, each number in two digits.
+IFS=. read -r major minor patch < <(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+version_label="$(printf 'Versão %02d.%02d.%02d' "$major" "$minor" "$patch")"
+check "the version label reads $version_label" text_is 1010 "$version_label"
 check "the worker is active" eventually 10 text_is 1008 "Ativo"
 check "the printer comes on line within a timer period" eventually 8 text_is 1023 "Online"
 check "Iniciar disabled and Parar enabled" state_is 1004 enabled=0

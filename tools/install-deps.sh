@@ -2,7 +2,8 @@
 # Installs the packages that building and testing Zentrada needs, with
 # apt-get, when any of them is missing: the Linux tool chain, and for the
 # Windows builds the MinGW-w64 cross compilers and Wine (whose 32-bit part
-# needs the i386 architecture), clang with its fuzzing runtime, strace,
+# needs the i386 architecture), NSIS, and wixl with msitools for the Windows
+# Installer packages, clang with its fuzzing runtime, strace,
 # with which the benchmark counts the agent's forced writes, and promtool
 # (package prometheus) with the node exporter, with which the monitoring test
 # checks the alert rules and serves the agent's status file, and systemd,
@@ -14,7 +15,7 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64
-          nsis xvfb xauth xdotool imagemagick
+          nsis wixl msitools xvfb xauth xdotool imagemagick
           clang libclang-rt-14-dev
           strace
           prometheus prometheus-node-exporter

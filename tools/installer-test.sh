@@ -22,11 +22,8 @@ case "$preset" in
 esac
 build="$root/build/$preset"
 
-fail() {
-  echo "!! FAILED: $*" >&2
-  exit 1
-}
-ok() { echo "ok: $*"; }
+# shellcheck source=tools/installer-test-lib.sh
+. "$root/tools/installer-test-lib.sh"
 
 # The installer and what it carries.
 [ -e "$build/CMakeCache.txt" ] || cmake --preset "$preset" > /dev/null
@@ -41,46 +38,17 @@ if ! ninja -C "$build" -t query zentrada_panel > /dev/null 2>&1; then
   panel="$bin/zentrada-console.exe"
 fi
 
-# A fresh prefix, its server started away from this script's output (one
-# started by wine itself would hold the caller's pipes open).
-export WINEPREFIX="$build/installer-test-prefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"  # no menu entries on the host
-host_pid=""
-cleanup() {
-  if [ -n "$host_pid" ]; then
-    kill -KILL "$host_pid" 2> /dev/null || true
-    wait "$host_pid" 2> /dev/null || true
-  fi
-  timeout 30 wineserver -k < /dev/null > /dev/null 2>&1 || true
-}
-trap cleanup EXIT
-start_server() { wineserver -p30 < /dev/null > /dev/null 2>&1 || true; }
-if [ -d "$WINEPREFIX" ]; then
-  timeout 30 wineserver -k < /dev/null > /dev/null 2>&1 || true
-  rm -rf "$WINEPREFIX"
-fi
-mkdir -p "$WINEPREFIX"
-start_server
-timeout 120 wine wineboot --init < /dev/null > /dev/null 2>&1 || fail "wineboot could not make the prefix"
+fresh_prefix installer-test-prefix
 
 # Where the installer puts things, and in which registry view: a 32-bit
-# installer on a 64-bit prefix writes under Wow6432Node. (cmd may be the
-# 32-bit one, whose %ProgramFiles% is the 32-bit directory.)
-wine_text() { timeout 30 wine cmd /c "$@" < /dev/null 2> /dev/null | tr -d '\r'; }
-[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || fail "the prefix is not a 64-bit one"
+# installer on a 64-bit prefix writes under Wow6432Node.
 view=""
 if [ "$preset" = win32 ]; then
-  program_files="$(wine_text 'echo %ProgramFiles(x86)%')"
   view="Wow6432Node\\\\"
-else
-  program_files="$(wine_text 'echo %ProgramW6432%')"
 fi
-case "$program_files" in "" | *%*) fail "could not read the Program Files directory" ;; esac
-instdir_w="$program_files\\Zentrada"
-instdir="$(winepath -u "$instdir_w" 2> /dev/null)"
-instdir="${instdir%/}"
-instdir="${instdir/#"$WINEPREFIX/dosdevices/c:/"/"$WINEPREFIX/drive_c/"}"
-menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zentrada"
+instdir_w="$(program_files)\\Zentrada"
+instdir="$(unix_path "$instdir_w")"
+menu="$(start_menu)/Zentrada"
 echo "installing into $instdir_w ($instdir)"
 
 # Runs a setup or uninstall program ($1) with arguments, waiting for it;
@@ -99,14 +67,9 @@ uninstall() {
   run "$instdir/Uninst.exe" /S _?=$instdir_w
 }
 
-# The registry as Wine stores it: the server writes it out when it ends. A
-# text value appears as "name"="text" only when it is a REG_SZ whose data is
-# the text in UTF-16 with exactly one terminating NUL (other data as hex).
-flush_registry() {
-  timeout 30 wineserver -k < /dev/null > /dev/null 2>&1 || true
-  timeout 30 wineserver -w < /dev/null > /dev/null 2>&1 || true
-  start_server
-}
+# The registry as Wine stores it (flush_registry): a text value appears as
+# "name"="text" only when it is a REG_SZ whose data is the text in UTF-16
+# with exactly one terminating NUL (other data as hex).
 # The value lines of HKLM\Software\$1 (the key's path as stored: \\
 # between names, any letter case).
 key_lines() {
@@ -152,32 +115,10 @@ expect_no_value() {  # key, value name
   ! key_values "$1" | grep -q "^\"$2\"=" || fail "$(shown "$1") still has $2"
   ok "$(shown "$1") has no $2"
 }
-expect_file() {
-  [ -f "$1" ] || fail "missing: $1"
-  if [ $# -gt 1 ]; then cmp -s "$1" "$2" || fail "$1 is not $2"; fi
-  ok "file ${1#"$WINEPREFIX"/}${2:+ (= ${2#"$root"/})}"
-}
-expect_dir() {
-  [ -d "$1" ] || fail "missing directory: $1"
-  ok "directory ${1#"$WINEPREFIX"/}"
-}
-expect_gone() {
-  [ ! -e "$1" ] || fail "still there: $1"
-  ok "gone: ${1#"$WINEPREFIX"/}"
-}
-expect_status() {  # expected, actual, what
-  [ "$2" = "$1" ] || fail "$3: exit status $2, expected $1"
-  ok "$3: exit status $2"
-}
-
 # Registry texts as stored: a REG_SZ with one terminating NUL as the text
-# with backslashes and quotes escaped; without the NUL, as the UTF-16 bytes
-# of hex(1) (REG_SZ), which is how the agent writes its own texts.
+# with backslashes and quotes escaped; without the NUL, as reg_sz_without_nul
+# writes it.
 reg_text() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
-reg_sz_without_nul() {
-  printf 'hex(1):%s' "$(printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' |
-    sed 's/^,//; s/,$//')"
-}
 in_data="$(reg_sz_without_nul "$instdir_w\\in")"
 out_data="$(reg_sz_without_nul "$instdir_w\\out")"
 run_data="$(reg_sz_without_nul "\"$instdir_w\\Zentrada.exe\" -start_minimized")"

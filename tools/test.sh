@@ -7,7 +7,7 @@
 # UndefinedBehaviorSanitizer and under ThreadSanitizer; then the 32- and
 # 64-bit Windows builds, their suites run under Wine, the 32-bit console host
 # end to end against the Linux one, the control panel driven in a virtual
-# display, and the installer.
+# display, the installer, and the Windows Installer packages of both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -66,5 +66,14 @@ else
   # The installer itself is a 32-bit program, whichever build it carries.
   echo "skipped: the installer is a 32-bit program, and this machine runs none"
 fi
+echo "== Windows Installer packages under Wine"
+for preset in win32 win64; do
+  if [ "$preset" = win32 ] && [ "$wine_build" != win32 ]; then
+    # Its custom action is a 32-bit library.
+    echo "skipped: the 32-bit package, as this machine runs no 32-bit programs"
+    continue
+  fi
+  timeout 300 tools/msi-test.sh "$preset"
+done
 echo "== fuzzing"
 timeout 1800 tools/fuzz.sh

@@ -14,6 +14,7 @@
 #include "shell/agent_files.h"
 #include "shell/exit_status.h"
 #include "shell/status_report.h"
+#include "zentrada_version.h"
 #include "shell/panel/log_view_dlg.h"
 #include "shell/panel/main_window.h"
 
@@ -145,7 +146,8 @@ void CControlPanelDlg::OnInitDialog() {
     RefreshControls();
     ShowWindow(hwnd_, SW_HIDE);
     char versionText[20];
-    std::snprintf(versionText, sizeof versionText, "%02d.%02d.%02d", 3, 5, 0);
+    std::snprintf(versionText, sizeof versionText, "%02d.%02d.%02d", ZENTRADA_VERSION_MAJOR, ZENTRADA_VERSION_MINOR,
+                  ZENTRADA_VERSION_PATCH);
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
