@@ -31,12 +31,11 @@ case "$preset" in
 esac
 build="$root/build/$preset"
 
-# Switch on (1) once zentrada-console.exe has its service mode: the
-# packages then start the service, which must be running after the install
-# and the upgrade and answer a sale dropped into its input directory. Off,
-# the packages of step 4 are copies that register the service without
-# starting it.
-SERVICE_ANSWERS="${SERVICE_ANSWERS:-0}"
+# On (1, the default): the packages start the service, which must be
+# running after the install and the upgrade and answer a sale dropped into
+# its input directory. Off (0), the packages of step 4 are copies that
+# register the service without starting it.
+SERVICE_ANSWERS="${SERVICE_ANSWERS:-1}"
 
 # shellcheck source=tools/installer-test-lib.sh
 . "$root/tools/installer-test-lib.sh"
@@ -283,9 +282,20 @@ expect_value "$settings" WorkDirectoryOut "REG_SZ $instdir_w\\out"
 expect_no_value "$run_key" Zentrada
 expect_service SERVICO1
 service_msi="$(package service.msi)"
+# Wine's msiexec ends abruptly (status 91) when an upgrade replaces the
+# program of a running service, which Windows stops first by its
+# ServiceControl: stopped here beforehand, the upgrade starts it again.
+stop_service() {
+  if [ "$SERVICE_ANSWERS" = 1 ]; then
+    timeout 60 wine net stop Zentrada < /dev/null > /dev/null 2>&1 || true
+  fi
+}
+stop_service
 msiexec service-upgrade /i "$service_msi"
 expect_products "$version"
 expect_service SERVICO2
+# The same for the removal of a running service's program.
+stop_service
 msiexec service-uninstall /x "$service_msi"
 [ -z "$(service_state)" ] || fail "the service is still there"
 ok "no service"
