@@ -11,6 +11,7 @@
 #include "resources/texts.h"
 #include "shell/agent_files.h"
 #include "shell/exit_status.h"
+#include "shell/service_text.h"
 #include "shell/headless/run_agent.h"
 #include "shell/worker_control.h"
 
@@ -22,23 +23,12 @@ using namespace std::chrono_literals;
 
 // Says what became of a change of the service; its exit status.
 int Told(const platform::ServiceChange& change, const std::string& done) {
-    switch (change.result) {
-        case platform::ServiceResult::Done:
-            platform::WriteTerminalText(platform::OutputStream::Output, done + "\n");
-            return kExitStopped;
-        case platform::ServiceResult::AccessDenied:
-            platform::ShowFatalError(texts::kErrorTitle, texts::kServiceAccessDenied);
-            break;
-        case platform::ServiceResult::AlreadyInstalled:
-            platform::ShowFatalError(texts::kErrorTitle, texts::kServiceAlreadyInstalled);
-            break;
-        case platform::ServiceResult::NotInstalled:
-            platform::ShowFatalError(texts::kErrorTitle, texts::kServiceNotInstalled);
-            break;
-        case platform::ServiceResult::Failed:
-            platform::ShowFatalError(texts::kErrorTitle, FillPattern(texts::kServiceFailed, {std::to_string(change.error)}));
-            break;
+    const std::string failure = ServiceChangeText(change);
+    if (failure.empty()) {
+        platform::WriteTerminalText(platform::OutputStream::Output, done + "\n");
+        return kExitStopped;
     }
+    platform::ShowFatalError(texts::kErrorTitle, failure);
     return kExitServiceFailed;
 }
 

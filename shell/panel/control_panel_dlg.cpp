@@ -13,6 +13,7 @@
 #include "resources/texts.h"
 #include "shell/agent_files.h"
 #include "shell/exit_status.h"
+#include "shell/service_text.h"
 #include "shell/status_report.h"
 #include "zentrada_version.h"
 #include "shell/panel/log_view_dlg.h"
@@ -254,15 +255,9 @@ void CControlPanelDlg::OnApply() {
 }
 
 bool CControlPanelDlg::Told(const platform::ServiceChange& change) {
-    switch (change.result) {
-        case platform::ServiceResult::Done: return true;
-        case platform::ServiceResult::AccessDenied: ShowMessage(texts::kServiceAccessDenied, MB_ICONWARNING); break;
-        case platform::ServiceResult::NotInstalled: ShowMessage(texts::kServiceNotInstalled, MB_ICONWARNING); break;
-        default:
-            ShowMessage(engine::FillPattern(texts::kServiceFailed, {std::to_string(change.error)}).c_str(),
-                        MB_ICONWARNING);
-    }
-    return false;
+    const std::string failure = ServiceChangeText(change);
+    if (!failure.empty()) ShowMessage(failure.c_str(), MB_ICONWARNING);
+    return failure.empty();
 }
 
 void CControlPanelDlg::FollowService() {
