@@ -2,8 +2,10 @@
 # Installs the packages that building and testing Zentrada needs, with
 # apt-get, when any of them is missing: the Linux tool chain, and for the
 # Windows builds the MinGW-w64 cross compilers and Wine (whose 32-bit part
-# needs the i386 architecture), NSIS, and wixl with msitools for the Windows
-# Installer packages, clang with its fuzzing runtime, strace,
+# needs the i386 architecture) with qemu-user-static, which runs the 32-bit
+# build where the kernel runs no 32-bit programs, NSIS, and wixl with
+# msitools for the Windows Installer packages, clang with its fuzzing
+# runtime (it also builds the library tools/wine32-emulated.sh preloads), strace,
 # with which the benchmark counts the agent's forced writes, and promtool
 # (package prometheus) with the node exporter, with which the monitoring test
 # checks the alert rules and serves the agent's status file, and systemd,
@@ -14,7 +16,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-          wine wine32:i386 wine64
+          wine wine32:i386 wine64 qemu-user-static
           nsis wixl msitools xvfb xauth xdotool imagemagick
           clang libclang-rt-14-dev
           strace

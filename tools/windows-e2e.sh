@@ -6,12 +6,18 @@
 # be byte for byte those of the Linux build. Then Ctrl+C stops the host in
 # order. The sample files then run on the virtual printer itself: records
 # and paper roll as on Linux. Needs the default and the Windows preset built.
+# The host runs under $ZENTRADA_WINE when set (tools/wine32-emulated.sh runs
+# the 32-bit build where the kernel runs no 32-bit programs), else wine; then
+# in a prefix of its own, made by that command too (one made by native
+# 32-bit Wine would hide what the other lacks).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 preset="${1:-win32}"
 linux="$root/build/default/bin"
 windows="$root/build/$preset/bin"
 export WINEPREFIX="$root/build/$preset/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+wine="${ZENTRADA_WINE:-wine}"
+[ -z "${ZENTRADA_WINE:-}" ] || WINEPREFIX="$WINEPREFIX-$(basename "$ZENTRADA_WINE" .sh)"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zentrada-e2e.XXXXXX")"
 trap 'kill -KILL $(jobs -p) 2> /dev/null || true' EXIT
@@ -70,7 +76,7 @@ run_windows() {
   mkdir -p "$dir/in" "$dir/out" "$dir/printer"
   cp "$windows/zentrada-console.exe" "$windows/InterfaceTorva.dll" "$dir/"
   env TORVA_TRACE="$(winpath "$dir/trace.txt")" "$@" \
-    wine "$dir/zentrada-console.exe" --in "$(winpath "$dir/in")" --out "$(winpath "$dir/out")" 2> "$dir/stderr" &
+    "$wine" "$dir/zentrada-console.exe" --in "$(winpath "$dir/in")" --out "$(winpath "$dir/out")" 2> "$dir/stderr" &
   drop_all "$dir"
   stop "$dir" $!
 }
