@@ -18,6 +18,13 @@
 # are the caller's. A 32-bit process starts in 2 to 4 s here; after that it
 # runs at a good fraction of native speed.
 #
+# With --64 first, the program starts natively on the 64-bit loader of the
+# same pair, so the 32-bit programs it starts (a 32-bit service started by
+# services.exe, a 32-bit package's custom actions started by msiexec) run
+# emulated too. A test that starts 64-bit programs as well (reg, sc,
+# msiexec) calls them so, and the prefix's first process with it, for the
+# system processes (services.exe) to start their 32-bit children emulated.
+#
 # Three things keep Wine's 32-bit loader from running under qemu as it is:
 #  - Wine starts every process by exec'ing one of its loaders, which qemu
 #    does not follow (it has no binfmt entry here, and must not get one).
@@ -81,4 +88,8 @@ if ! current; then
   exec 9>&-
 fi
 export WINELOADERNOEXEC=1
+if [ "${1:-}" = --64 ]; then
+  shift
+  exec "$base/lib/wine/wine-qemu64" "$@"
+fi
 exec "$base/lib/wine/wine-qemu" "$@"
