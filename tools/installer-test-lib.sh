@@ -5,6 +5,28 @@
 # program of the build installs. The caller's trap ends a console host it
 # left running ($host_pid) and the prefix's server.
 
+# Where the kernel runs no 32-bit programs (ZENTRADA_WINE32_EMULATED=1), the
+# 32-bit programs of a test (an NSIS setup, a package's custom actions, the
+# console host, the service) run under emulation: every Wine program the
+# test starts goes to the 64-bit loader of the emulated pair, whose 32-bit
+# children then go to qemu (tools/wine32-emulated.sh).
+if [ "${ZENTRADA_WINE32_EMULATED:-0}" = 1 ]; then
+  shim="$build/wine32-emulated-shim"
+  mkdir -p "$shim"
+  printf '#!/bin/sh\nexec "%s/tools/wine32-emulated.sh" --64 "$@"\n' "$root" > "$shim/wine"
+  printf '#!/bin/sh\nexec wine winepath.exe "$@"\n' > "$shim/winepath"
+  chmod 755 "$shim/wine" "$shim/winepath"
+  export PATH="$shim:$PATH"
+fi
+
+# build_target TARGET: the preset configured if it is not, TARGET built, and
+# $version the project's.
+build_target() {
+  [ -e "$build/CMakeCache.txt" ] || cmake --preset "$preset" > /dev/null
+  cmake --build --preset "$preset" --parallel 2 --target "$1"
+  version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+}
+
 fail() {
   echo "!! FAILED: $*" >&2
   exit 1

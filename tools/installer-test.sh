@@ -26,9 +26,7 @@ build="$root/build/$preset"
 . "$root/tools/installer-test-lib.sh"
 
 # The installer and what it carries.
-[ -e "$build/CMakeCache.txt" ] || cmake --preset "$preset" > /dev/null
-cmake --build --preset "$preset" --parallel 2 --target installer
-version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+build_target installer
 setup="$build/Zentrada-$version-setup.exe"
 [ -f "$setup" ] || fail "no installer at $setup"
 bin="$build/bin"

@@ -40,23 +40,8 @@ SERVICE_ANSWERS="${SERVICE_ANSWERS:-1}"
 # shellcheck source=tools/installer-test-lib.sh
 . "$root/tools/installer-test-lib.sh"
 
-# Where the kernel runs no 32-bit programs (ZENTRADA_WINE32_EMULATED=1), the
-# 32-bit package's custom actions, its console host and its service run
-# under emulation: every Wine program of the test starts on the emulated
-# pair's 64-bit loader, whose 32-bit children then go to qemu.
-if [ "$preset" = win32 ] && [ "${ZENTRADA_WINE32_EMULATED:-0}" = 1 ]; then
-  shim="$build/wine32-emulated-shim"
-  mkdir -p "$shim"
-  printf '#!/bin/sh\nexec "%s/tools/wine32-emulated.sh" --64 "$@"\n' "$root" > "$shim/wine"
-  printf '#!/bin/sh\nexec wine winepath.exe "$@"\n' > "$shim/winepath"
-  chmod 755 "$shim/wine" "$shim/winepath"
-  export PATH="$shim:$PATH"
-fi
-
 # The package and what it carries.
-[ -e "$build/CMakeCache.txt" ] || cmake --preset "$preset" > /dev/null
-cmake --build --preset "$preset" --parallel 2 --target msi
-version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+build_target msi
 bits="${preset#win}"
 if [ "$bits" = 32 ]; then arch=x86 other_bits=64; else arch=x64 other_bits=32; fi
 msi="$build/Zentrada-$version-$arch.msi"
