@@ -14,7 +14,7 @@ if [ -z "${ZENTRADA_GUI_DISPLAY:-}" ]; then
 fi
 cd "$root"
 build="$root/build/$preset"
-cmake --build --preset "$preset" --parallel 2 --target zentrada_panel panel_probe InterfaceTorva > /dev/null
+cmake --build --preset "$preset" --parallel 2 --target zentrada_panel zentrada panel_probe InterfaceTorva > /dev/null
 
 work="$build/gui-test"
 rm -rf "$work"
@@ -26,7 +26,7 @@ trap 'kill -KILL $(jobs -p) 2> /dev/null || true; wineserver -k 2> /dev/null || 
 
 agent="$work/agent"
 mkdir -p "$agent/in" "$agent/out"
-cp "$build/bin/Zentrada.exe" "$build/bin/InterfaceTorva.dll" "$build/bin/panel_probe.exe" "$agent/"
+cp "$build/bin/Zentrada.exe" "$build/bin/zentrada-console.exe" "$build/bin/InterfaceTorva.dll" "$build/bin/panel_probe.exe" "$agent/"
 win() { winepath -w "$1" 2> /dev/null; }
 agent_w="$(win "$agent")"
 export TORVA_TRACE="$(win "$work")\\trace.txt" TORVA_SCRIPT="$(win "$work")\\script.txt"
@@ -214,6 +214,51 @@ echo "== shut down"
 click 2
 check "Desligar Zentrada ends the agent with status 0" ended_with_zero
 check "the worker ended in order" eval 'tail -c 34 "$agent/Zentrada_log.txt" | grep -q "Thread encerrada normalmente."'
+
+echo "== the front of the Windows service"
+service_state() { timeout 30 wine sc query Zentrada 2> /dev/null | tr -d '\r' | awk '$1 == "STATE" { print $4 }'; }
+check "the service installs" eval 'timeout 60 wine "$agent/zentrada-console.exe" --install-service --in "$agent_w\\in2" --out "$agent_w\\out2" > /dev/null 2>&1'
+# Wine may start an automatic service of its own accord soon after it is
+# installed, holding the service database meanwhile; a first start in a
+# prefix also takes a while. So: started if still stopped, until it runs.
+start_service() {
+  local state
+  for _ in $(seq 12); do
+    state="$(service_state)"
+    [ "$state" = RUNNING ] && return 0
+    [ "$state" = STOPPED ] && timeout 60 wine net start Zentrada > /dev/null 2>&1
+    sleep 2.5
+  done
+  return 1
+}
+check "and runs, with nobody's panel" start_service
+drop tools/samples/1VENDA.FPI "$agent/in2"
+check "the service answers a sale" eventually 30 gone "$agent/in2/1VENDA.FPI"
+start_agent "$agent"
+check "the panel opens beside it" probe wait-panel 60
+check "and shows the service active" eventually 10 text_is 1008 "Ativo"
+check "and its printer on line" eventually 10 text_is 1023 "Online"
+check "Iniciar disabled" state_is 1004 enabled=0
+click 1005
+check "Parar stops the service" eventually 30 eval '[ "$(service_state)" = STOPPED ]'
+check "which ended in order" eval 'tail -c 34 "$agent/Zentrada_log.txt" | grep -q "Thread encerrada normalmente."'
+check "the panel shows it inactive" eventually 10 text_is 1008 "Inativo"
+check "Iniciar enabled" state_is 1004 enabled=1
+click 1004
+check "Iniciar starts the service" eventually 30 eval '[ "$(service_state)" = RUNNING ]'
+check "the panel shows it active" eventually 10 text_is 1008 "Ativo"
+mkdir -p "$agent/out3"
+type_into 1012 "$agent_w\\out3"
+click 1
+drop tools/samples/1VENDA.FPI "$agent/in2"
+check "Aplicar: the running service takes the new output directory" eventually 30 eval 'ls "$agent/out3"/1VENDA_*.fpo > /dev/null 2>&1'
+type_into 1012 "$agent_w\\out2"
+click 1
+click 2
+check "Desligar ends the panel with status 0" ended_with_zero
+check "and leaves the service running" eval '[ "$(service_state)" = RUNNING ]'
+check "the service uninstalls, stopped first" eval 'timeout 90 wine "$agent/zentrada-console.exe" --uninstall-service > /dev/null 2>&1'
+check "and is gone" eval '[ -z "$(service_state)" ]'
 
 echo "== start minimized, a slow printer"
 export TORVA_DELAY_MS=200

@@ -15,11 +15,8 @@
 namespace zentrada::shell {
 namespace {
 
-
 void ShowWorkerError(std::string_view title, std::string_view text) {
-    const std::string titleText(title);
-    const std::string bodyText(text);
-    MessageBoxA(MainWindow(), bodyText.c_str(), titleText.c_str(), MB_OK | MB_ICONERROR);
+    ShowMessage(std::string(text).c_str(), std::string(title).c_str(), MB_ICONERROR);
 }
 
 }  // namespace
@@ -63,11 +60,11 @@ int CAgentApp::Run(const char* commandLine) {
     // The folder browser needs COM on the window thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (!platform::AcquireSingleInstance(platform::ExecutableBaseName())) {
-        MessageBoxA(nullptr, texts::kAlreadyRunning, texts::kAlreadyRunningTitle, MB_OK | MB_ICONERROR);
+        ShowMessage(texts::kAlreadyRunning, texts::kAlreadyRunningTitle, MB_ICONERROR);
         return 0;
     }
     if (platform::ExecutablePath().empty()) {
-        MessageBoxA(nullptr, texts::kExecutablePathUnknown, texts::kErrorTitle, MB_OK | MB_ICONERROR);
+        ShowMessage(texts::kExecutablePathUnknown, texts::kErrorTitle, MB_ICONERROR);
         return 0;
     }
     const std::string command = commandLine != nullptr ? commandLine : "";
@@ -77,7 +74,7 @@ int CAgentApp::Run(const char* commandLine) {
     // only its front: it starts no worker of its own.
     const bool serviceFront = platform::QueryAgentService() != platform::ServiceState::NotInstalled;
     if (!serviceFront && worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
-        MessageBoxA(nullptr, texts::kThreadStartFailed, texts::kErrorTitle, MB_OK | MB_ICONERROR);
+        ShowMessage(texts::kThreadStartFailed, texts::kErrorTitle, MB_ICONERROR);
 
     CControlPanelDlg panel(shared_, worker_, settings, environment_.logPath, serviceFront);
     if (!panel.Create()) {

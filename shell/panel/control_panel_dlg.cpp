@@ -24,6 +24,10 @@ namespace {
 
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusTimerPeriodMs = 3000;
+// Fires once, a moment after a worker was started: by then it has normally
+// opened the port.
+constexpr UINT_PTR kLookSoonTimer = 2;
+constexpr UINT kLookSoonMs = 1000;
 // How long each wait for the worker lets the window's messages through.
 constexpr std::chrono::milliseconds kWaitSlice{50};
 
@@ -47,7 +51,7 @@ HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 CControlPanelDlg::CControlPanelDlg(engine::SharedState& shared, WorkerControl& worker,
                                    const platform::StoredSettings& settings, std::string logPath, bool serviceFront)
     : shared_(shared), worker_(worker), loaded_(settings), logPath_(std::move(logPath)), serviceFront_(serviceFront) {
-    m_hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_WINDOW_ICON));
+    icon_ = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_WINDOW_ICON));
 }
 
 CControlPanelDlg::~CControlPanelDlg() {
@@ -101,6 +105,7 @@ INT_PTR CControlPanelDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_COMMAND:
             return OnCommand(LOWORD(wParam));
         case WM_TIMER:
+            if (wParam == kLookSoonTimer) KillTimer(hwnd_, kLookSoonTimer);
             OnStatusTimer();
             return TRUE;
         case WM_TRAY_CALLBACK:
@@ -144,65 +149,41 @@ bool CControlPanelDlg::OnCommand(int id) {
 }
 
 void CControlPanelDlg::OnInitDialog() {
-    RefreshControls();
     ShowWindow(hwnd_, SW_HIDE);
     char versionText[20];
     std::snprintf(versionText, sizeof versionText, "%02d.%02d.%02d", ZENTRADA_VERSION_MAJOR, ZENTRADA_VERSION_MINOR,
                   ZENTRADA_VERSION_PATCH);
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     AddTrayIcon();
     SetMainWindow(hwnd_);
 
-    ReadControls();
-    m_strInDir = loaded_.inputDirectory;
-    m_strOutDir = loaded_.outputDirectory;
-    m_bShowTaskMsgs = loaded_.showTaskMsgs;
-    m_bSimpleMode = loaded_.simpleMode;
-    m_bAutoStart = platform::LoadAutoStart();
-    RefreshControls();
-    ReadControls();
-    m_strVersion = engine::FillPattern(texts::kVersionLabel, {versionText});
-    RefreshControls();
+    SetControlText(hwnd_, IDC_INPUT_DIRECTORY, loaded_.inputDirectory);
+    SetControlText(hwnd_, IDC_OUTPUT_DIRECTORY, loaded_.outputDirectory);
+    CheckDlgButton(hwnd_, IDC_SHOW_TASK_MSGS, loaded_.showTaskMsgs ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_SIMPLE_MODE, loaded_.simpleMode ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_AUTO_START, platform::LoadAutoStart() ? BST_CHECKED : BST_UNCHECKED);
+    SetControlText(hwnd_, IDC_VERSION, engine::FillPattern(texts::kVersionLabel, {versionText}));
+    RefreshServiceStatus();
 
     SetTimer(hwnd_, kStatusTimer, kStatusTimerPeriodMs, nullptr);
-    // Gives the worker started just before time to open the port, so the
-    // first paint shows it active.
-    Sleep(1000);
+    LookSoon();
 }
 
-void CControlPanelDlg::ReadControls() {
-    m_strStatus = ControlText(hwnd_, IDC_SERVICE_STATUS);
-    m_strInDir = ControlText(hwnd_, IDC_INPUT_DIRECTORY);
-    m_bAutoStart = IsDlgButtonChecked(hwnd_, IDC_AUTO_START) == BST_CHECKED;
-    m_strVersion = ControlText(hwnd_, IDC_VERSION);
-    m_strOutDir = ControlText(hwnd_, IDC_OUTPUT_DIRECTORY);
-    m_bShowTaskMsgs = IsDlgButtonChecked(hwnd_, IDC_SHOW_TASK_MSGS) == BST_CHECKED;
-    m_bSimpleMode = IsDlgButtonChecked(hwnd_, IDC_SIMPLE_MODE) == BST_CHECKED;
-}
+bool CControlPanelDlg::Checked(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
 
-void CControlPanelDlg::RefreshControls() {
-    SetControlText(hwnd_, IDC_SERVICE_STATUS, m_strStatus);
-    SetControlText(hwnd_, IDC_INPUT_DIRECTORY, m_strInDir);
-    CheckDlgButton(hwnd_, IDC_AUTO_START, m_bAutoStart ? BST_CHECKED : BST_UNCHECKED);
-    SetControlText(hwnd_, IDC_VERSION, m_strVersion);
-    SetControlText(hwnd_, IDC_OUTPUT_DIRECTORY, m_strOutDir);
-    CheckDlgButton(hwnd_, IDC_SHOW_TASK_MSGS, m_bShowTaskMsgs ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hwnd_, IDC_SIMPLE_MODE, m_bSimpleMode ? BST_CHECKED : BST_UNCHECKED);
-}
+void CControlPanelDlg::LookSoon() { SetTimer(hwnd_, kLookSoonTimer, kLookSoonMs, nullptr); }
 
 void CControlPanelDlg::RefreshServiceStatus() {
-    ReadControls();
     const bool running = shared_.agentRunning;
-    if (shuttingDown_) {
-        m_strStatus = texts::kServiceStopping;
-    } else {
-        m_strStatus = running ? texts::kServiceActive : texts::kServiceInactive;
-    }
+    const char* status = running ? texts::kServiceActive : texts::kServiceInactive;
+    SetControlText(hwnd_, IDC_SERVICE_STATUS, shuttingDown_ ? texts::kServiceStopping : status);
     EnableWindow(GetDlgItem(hwnd_, IDC_START), !running && !shuttingDown_);
     EnableWindow(GetDlgItem(hwnd_, IDC_STOP), running && !shuttingDown_);
-    RefreshControls();
+    // While the agent shuts down nothing else is started or saved.
+    for (int id : {IDOK, IDCANCEL, IDC_BROWSE_INPUT, IDC_BROWSE_OUTPUT, IDC_MINIMIZE})
+        EnableWindow(GetDlgItem(hwnd_, id), !shuttingDown_);
     lastShownRunning_ = running;
 }
 
@@ -215,7 +196,7 @@ BOOL CControlPanelDlg::PaintIconIfMinimized() {
     GetClientRect(hwnd_, &client);
     const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, m_hIcon);
+    DrawIcon(dc, x, y, icon_);
     EndPaint(hwnd_, &paint);
     return TRUE;
 }
@@ -226,37 +207,31 @@ bool CControlPanelDlg::DirectoryFits(const std::string& directory) {
     if (directory.size() <= platform::kMaxDirectoryLength) return true;
     const std::string text = engine::FillPattern(texts::kDirectoryTooLongPanel,
                                                  {std::to_string(platform::kMaxDirectoryLength), directory});
-    ShowMessage(text.c_str(), MB_ICONWARNING);
+    ShowMessage(text.c_str(), texts::kPanelTitle, MB_ICONWARNING);
     return false;
 }
 
-void CControlPanelDlg::ShowMessage(const char* text, UINT icon) {
-    MessageBoxA(hwnd_, text, texts::kPanelTitle, MB_OK | icon);
-}
-
 void CControlPanelDlg::OnApply() {
-    ReadControls();
-    if (!DirectoryFits(m_strInDir) || !DirectoryFits(m_strOutDir)) return;
     platform::StoredSettings settings;
-    settings.inputDirectory = m_strInDir;
-    settings.outputDirectory = m_strOutDir;
-    settings.showTaskMsgs = m_bShowTaskMsgs;
-    settings.simpleMode = m_bSimpleMode;
+    settings.inputDirectory = ControlText(hwnd_, IDC_INPUT_DIRECTORY);
+    settings.outputDirectory = ControlText(hwnd_, IDC_OUTPUT_DIRECTORY);
+    if (!DirectoryFits(settings.inputDirectory) || !DirectoryFits(settings.outputDirectory)) return;
+    settings.showTaskMsgs = Checked(IDC_SHOW_TASK_MSGS);
+    settings.simpleMode = Checked(IDC_SIMPLE_MODE);
     // The worker takes the new values at once, saved or not; the service
     // reads them from the registry once saved.
     shared_.SetDirectories(settings.inputDirectory, settings.outputDirectory);
     shared_.simpleMode = settings.simpleMode;
-    if (!platform::SaveSettings(settings, m_bAutoStart)) {
-        ShowMessage(texts::kSettingsNotSaved, MB_ICONWARNING);
+    if (!platform::SaveSettings(settings, Checked(IDC_AUTO_START))) {
+        ShowMessage(texts::kSettingsNotSaved, texts::kPanelTitle, MB_ICONWARNING);
     } else if (serviceFront_ && platform::QueryAgentService() == platform::ServiceState::Running) {
         Told(platform::ReloadAgentService());
     }
-    RefreshControls();
 }
 
 bool CControlPanelDlg::Told(const platform::ServiceChange& change) {
     const std::string failure = ServiceChangeText(change);
-    if (!failure.empty()) ShowMessage(failure.c_str(), MB_ICONWARNING);
+    if (!failure.empty()) ShowMessage(failure.c_str(), texts::kPanelTitle, MB_ICONWARNING);
     return failure.empty();
 }
 
@@ -271,23 +246,21 @@ void CControlPanelDlg::FollowService() {
 
 void CControlPanelDlg::OnStart() {
     if (serviceFront_) {
-        Told(platform::StartAgentService());
+        if (Told(platform::StartAgentService())) LookSoon();
         return;
     }
     if (worker_.Start() == WorkerControl::StartResult::ThreadNotCreated)
-        MessageBoxA(hwnd_, texts::kThreadStartFailed, texts::kErrorTitle, MB_OK | MB_ICONERROR);
-    Sleep(1000);
+        ShowMessage(texts::kThreadStartFailed, texts::kErrorTitle, MB_ICONERROR);
     RefreshServiceStatus();
+    LookSoon();
 }
 
+// Shows the agent inactive at once (the stop request clears its flag),
+// although the worker may still be finishing the file in hand.
 void CControlPanelDlg::OnStop() {
     if (serviceFront_ && !Told(platform::StopAgentService())) return;
     worker_.RequestStop();
-    ReadControls();
-    m_strStatus = texts::kServiceInactive;
-    EnableWindow(GetDlgItem(hwnd_, IDC_START), TRUE);
-    EnableWindow(GetDlgItem(hwnd_, IDC_STOP), FALSE);
-    RefreshControls();
+    RefreshServiceStatus();
 }
 
 void CControlPanelDlg::OnBrowse(bool input) {
@@ -305,9 +278,7 @@ void CControlPanelDlg::OnBrowse(bool input) {
         } else {
             shared_.SetDirectories(shared_.InputDirectory(), path);
         }
-        ReadControls();
-        (input ? m_strInDir : m_strOutDir) = path;
-        RefreshControls();
+        SetControlText(hwnd_, input ? IDC_INPUT_DIRECTORY : IDC_OUTPUT_DIRECTORY, path);
     }
     IMalloc* allocator = nullptr;
     if (SHGetMalloc(&allocator) == S_OK) {
@@ -346,8 +317,6 @@ void CControlPanelDlg::ShutDown(std::chrono::milliseconds bound) {
     shuttingDown_ = true;
     worker_.RequestStop();
     RefreshServiceStatus();
-    for (int id : {IDOK, IDCANCEL, IDC_BROWSE_INPUT, IDC_BROWSE_OUTPUT, IDC_MINIMIZE})
-        EnableWindow(GetDlgItem(hwnd_, id), FALSE);
     if (!WaitForWorker(bound)) {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
         engine::AgentLog(logPath_).WriteLog(engine::FillPattern(texts::kEndedWithoutWorker, {std::to_string(seconds)}));

@@ -58,9 +58,14 @@ private:
     bool OnCommand(int id);
 
     void OnInitDialog();
-    void ReadControls();
-    void RefreshControls();
+    // The service status and every button's state, from the worker's flag
+    // and whether the agent is shutting down: the one place that enables
+    // them.
     void RefreshServiceStatus();
+    // A look at the worker's flag shortly after it was started, rather than
+    // only at the next status period.
+    void LookSoon();
+    bool Checked(int id) const;
     BOOL PaintIconIfMinimized();
 
     void OnApply();
@@ -75,7 +80,6 @@ private:
     void OnQueryEndSession();
     void OnEndSession();
     bool DirectoryFits(const std::string& directory);
-    void ShowMessage(const char* text, UINT icon);
 
     // Tray icon (control_panel_tray.cpp).
     void AddTrayIcon();
@@ -100,17 +104,8 @@ private:
     UINT taskbarCreated_ = 0;
     bool lastShownOnline_ = false;
     bool lastShownRunning_ = false;
-
-    // What the controls show, read and refreshed in pairs.
-    HICON m_hIcon = nullptr;
-    NOTIFYICONDATAA m_nid{};
-    std::string m_strStatus;
-    std::string m_strInDir;
-    BOOL m_bAutoStart = FALSE;
-    std::string m_strVersion;
-    std::string m_strOutDir;
-    BOOL m_bShowTaskMsgs = FALSE;
-    BOOL m_bSimpleMode = FALSE;
+    HICON icon_ = nullptr;
+    NOTIFYICONDATAA trayIcon_{};
 };
 
 }  // namespace zentrada::shell

@@ -13,10 +13,9 @@ INT_PTR CLogViewDlg::DoModal(HWND owner) {
 INT_PTR CALLBACK CLogViewDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* viewer = reinterpret_cast<CLogViewDlg*>(lParam);
-        viewer->m_strLog = LogTextForViewer(viewer->logPath_);
         // The whole log, however long: no limit on the box's text.
         SendDlgItemMessageA(hwnd, IDC_LOG_TEXT, EM_SETLIMITTEXT, 0, 0);
-        SetDlgItemTextA(hwnd, IDC_LOG_TEXT, viewer->m_strLog.c_str());
+        SetDlgItemTextA(hwnd, IDC_LOG_TEXT, LogTextForViewer(viewer->logPath_).c_str());
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {

@@ -16,7 +16,6 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     std::string logPath_;
-    std::string m_strLog;
 };
 
 }  // namespace zentrada::shell

@@ -10,4 +10,8 @@ std::atomic<HWND> mainWindow{nullptr};
 HWND MainWindow() { return mainWindow.load(); }
 void SetMainWindow(HWND window) { mainWindow = window; }
 
+void ShowMessage(const char* text, const char* title, UINT icon) {
+    MessageBoxA(MainWindow(), text, title, MB_OK | icon);
+}
+
 }  // namespace zentrada::shell

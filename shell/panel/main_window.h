@@ -11,4 +11,8 @@ namespace zentrada::shell {
 HWND MainWindow();
 void SetMainWindow(HWND window);
 
+// The panel's message boxes, all of them: owned by the panel once it exists
+// (so they stay above it and end with it), else by nobody.
+void ShowMessage(const char* text, const char* title, UINT icon);
+
 }  // namespace zentrada::shell
