@@ -117,6 +117,12 @@ private:
     testing::TempDir dir_;
 };
 
+// The first out field of a record.
+std::string Out(const std::string& record) {
+    const std::size_t bar = record.find('|');
+    return record.substr(bar + 1, record.find('|', bar + 1) - bar - 1);
+}
+
 // --- The faults the books once had, each with the day that showed it ---
 
 struct BooksCase {
@@ -243,6 +249,224 @@ TEST(VirtualPrinterBooks, EachEntryPointHasOneRowAtMost) {
     std::set<std::string_view> names;
     for (const auto table : {FiscalHandlers(), DocumentHandlers(), QueryHandlers(), SetupHandlers()})
         for (const HandlerRow& row : table) EXPECT_TRUE(names.insert(row.name).second) << row.name;
+}
+
+// --- The property test ---
+
+// One step of a random day: a command line, run with TORVA_STATUS making
+// it answer `fault` instead when that is not 0.
+struct Step {
+    std::string line;
+    int fault = 0;
+};
+
+std::string NameOf(const std::string& line) { return line.substr(0, line.find('|')); }
+
+// The day's identities and the rules between two states; the failure, or
+// nothing when they hold.
+std::optional<std::string> Broken(const PrinterState& s) {
+    const Cents net = s.dayGross - s.dayCancelled - s.dayDiscounts;
+    Cents rates = s.daySubstituted + s.dayExempt + s.dayNotLevied;
+    for (const TaxRate& rate : s.taxRates) rates += rate.total;
+    for (const Cents value : {s.dayGross, s.dayCancelled, s.dayDiscounts, s.daySurcharges, s.dayChange, net,
+                              s.daySubstituted, s.dayExempt, s.dayNotLevied})
+        if (value < 0) return "a day's total below zero";
+    for (const TaxRate& rate : s.taxRates)
+        if (rate.total < 0) return "the net of " + rate.code + " below zero";
+    if (rates != net) return "net " + FormatMoney(net) + " but the tax codes add up to " + FormatMoney(rates);
+    if (s.grandTotal - s.dayStartGrandTotal != s.dayGross)
+        return "GT - GT inicial " + FormatMoney(s.grandTotal - s.dayStartGrandTotal) + " but gross " +
+               FormatMoney(s.dayGross);
+    if (s.daySurcharges > s.dayGross) return "surcharges beyond the gross";
+    return std::nullopt;
+}
+
+std::optional<std::string> Moved(const PrinterState& before, const PrinterState& after) {
+    if (after.grandTotal < before.grandTotal) return "the GT went back";
+    const std::pair<const char*, int> counters[] = {{"COO", after.coo - before.coo}, {"CCF", after.ccf - before.ccf},
+                                                    {"GNF", after.gnf - before.gnf}, {"CRZ", after.crz - before.crz},
+                                                    {"CRO", after.cro - before.cro},
+                                                    {"leituras X", after.readingsX - before.readingsX}};
+    for (const auto& [name, step] : counters)
+        if (step != 0 && step != 1) return std::string(name) + " moved by " + std::to_string(step);
+    return std::nullopt;
+}
+
+// The queries agree with the memory.
+std::optional<std::string> Answered(const PrinterState& s) {
+    const Cents net = s.dayGross - s.dayCancelled - s.dayDiscounts;
+    if (RunLine("TORVA_Obter_Venda_Bruta|") != "0|" + FormatMoney(s.dayGross) + "|" + FormatMoney(s.grandTotal) + "|")
+        return "Obter_Venda_Bruta is not the gross and the GT";
+    const auto icms = ParseMoney(Out(RunLine("TORVA_Obter_Venda_Liquida_ICMS|")));
+    const auto iss = ParseMoney(Out(RunLine("TORVA_Obter_Venda_Liquida_ISSQN|")));
+    if (!icms || !iss || *icms + *iss != net) return "ICMS and ISSQN net sales do not add up to the net";
+    Cents rates = 0;
+    const std::string list = Out(RunLine("TORVA_Obter_Total_Aliquotas|")) + ";";
+    for (std::size_t start = 0, end; (end = list.find(';', start)) != std::string::npos; start = end + 1)
+        rates += ParseMoney(list.substr(list.find(' ', start) + 1, end - list.find(' ', start) - 1)).value_or(-1);
+    if (rates != net) return "Obter_Total_Aliquotas does not add up to the net";
+    return std::nullopt;
+}
+
+// Runs the steps on a fresh printer, checking after each; the first
+// failure, with its step's number.
+std::optional<std::string> Replay(const std::vector<Step>& steps,
+                                  const std::function<std::optional<Step>(const PrinterState&)>& next = {}) {
+    Fresh printer;
+    std::string memory = SaveState(PrinterState::Factory());
+    PrinterState before = PrinterState::Factory();
+    for (std::size_t i = 0;; ++i) {
+        std::optional<Step> step;
+        if (next) step = next(before);
+        else if (i < steps.size()) step = steps[i];
+        if (!step) return std::nullopt;
+        const std::string where = "step " + std::to_string(i + 1) + " (" + step->line + "): ";
+        const std::uintmax_t rollBefore = testing::fs::exists(RollFilePath()) ? testing::fs::file_size(RollFilePath()) : 0;
+        if (step->fault) SetEnvironment("TORVA_STATUS", NameOf(step->line) + ":" + std::to_string(step->fault));
+        const std::string record = RunLine(step->line);
+        if (step->fault) SetEnvironment("TORVA_STATUS", "");
+        const int status = std::atoi(record.c_str());
+        std::string now = printer.Memory();
+        if (now.empty()) now = memory;  // nothing written yet
+        const LoadedState after = LoadState(now);
+        const std::uintmax_t rollAfter = testing::fs::exists(RollFilePath()) ? testing::fs::file_size(RollFilePath()) : 0;
+        std::optional<std::string> failure;
+        if (step->fault && status != step->fault) failure = "the fault was not answered";
+        else if (after.status != kOk) failure = "the memory reads as damaged";
+        else if (SaveState(after.state) != now) failure = "the memory does not read back as it was written";
+        else if (status != 0 && (now != memory || rollAfter != rollBefore)) failure = "refused with " + record + " but changed";
+        else if ((failure = Broken(after.state)) || (failure = Moved(before, after.state))) {
+        } else if (const HandlerRow* row = FindRow(NameOf(step->line)); status == 0 && row != nullptr) {
+            if (CheckNeeds(before, row->needs) != kOk) failure = "ran in a state its row does not allow";
+            const Document left[] = {before.document, Document::None, Document::FiscalReceipt,
+                                     Document::NonFiscalVoucher, Document::Ccd, Document::ManagementReport};
+            if (after.state.document != left[static_cast<int>(row->leaves)]) failure = "left another document open";
+        }
+        if (!failure && i % 16 == 15) failure = Answered(after.state);
+        if (failure) return where + *failure;
+        memory = now;
+        before = after.state;
+    }
+}
+
+// The few values each parameter is drawn from, the odd ones included.
+template <class T, std::size_t N>
+const T& Pick(std::mt19937_64& random, const T (&values)[N]) {
+    return values[std::uniform_int_distribution<std::size_t>(0, N - 1)(random)];
+}
+std::string Number(std::mt19937_64& random, std::initializer_list<int> values) {
+    return std::to_string(*(values.begin() + std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)));
+}
+
+// A step that fits the printer's state most of the time, and anything now
+// and then.
+Step NextStep(std::mt19937_64& random, const PrinterState& s) {
+    const char* const rates[] = {"T1", "T2", "T3", "S1", "F", "I", "N", "F1", "T9"};
+    const char* const quantities[] = {"1", "2", "1,500", "0,333", "1.000", "3"};
+    const char* const kinds[] = {"", "", "D$", "D%", "A$", "A%", "X"};
+    const char* const forms[] = {"Dinheiro", "Dinheiro", "Cartao", "Cheque", "Pix"};
+    const char* const items[] = {"", "1", "2", "3", "9"};
+    const Cents due = std::max<Cents>(s.Subtotal() - s.Paid(), 0);
+    const std::string amounts[] = {FormatMoney(due), FormatMoney(due + 1000), FormatMoney(due / 2 + 1), "5,00",
+                                   "0,00", "1.234,56"};
+    auto pay = [&](const char* family) {
+        return std::string("TORVA_") + family + "_Pagamento|" + Pick(random, forms) + "|" + Pick(random, amounts) +
+               "|0|||";
+    };
+    const std::vector<std::string> receipt = {
+        "TORVA_Fiscal_Vender_Item|7891|ITEM|" + std::string(Pick(random, rates)) + "|0|" + Pick(random, quantities) +
+            "|UN|" + Number(random, {1, 99, 1000, 1490, 123450}) + "|" + Pick(random, kinds) + "|" +
+            Number(random, {0, 50, 1000, 10000, 15000, -100}) + "|",
+        "TORVA_Fiscal_Vender_Item|7892|OUTRO|T1|0|2|UN|350|||",
+        "TORVA_Fiscal_Desconto_Acrescimo_Item|" + std::string(Pick(random, items)) + "|" +
+            Number(random, {10, 500, 10000, 10001, -5}) + "|" + Number(random, {0, 1}) + "|" + Number(random, {0, 1}) + "|",
+        "TORVA_Fiscal_Desconto_Acrescimo_Subtotal|x|" + Number(random, {7, 300, 9999, 10000, 20000}) + "|" +
+            Number(random, {0, 1}) + "|" + Number(random, {0, 1}) + "|",
+        "TORVA_Fiscal_Cancelar_Item|" + std::string(Pick(random, items)) + "|",
+        "TORVA_Fiscal_Cancelar_Ultimo_Item|",
+        "TORVA_Fiscal_Cancelar_Item_Parcial|" + std::string(Pick(random, items)) + "|" + Pick(random, quantities) + "|0|",
+        "TORVA_Fiscal_Cancelar_Desconto_Acrescimo_ItemEX|" + std::string(Pick(random, items)) + "|" +
+            Number(random, {0, 1}) + "|",
+        "TORVA_Fiscal_Cancelar_Acrescimo_Desconto_Subtotal|" + Number(random, {0, 1}) + "|",
+        pay("Fiscal"), pay("Fiscal"), "TORVA_Fiscal_Fechar_Cupom|0|0|", "TORVA_Fiscal_Fechar_CupomEX|",
+        "TORVA_Fiscal_Cancelar_Cupom|", "TORVA_Fiscal_Obter_SubTotal|"};
+    const std::vector<std::string> voucher = {
+        "TORVA_NaoFiscal_Vender_Item|" + std::string(Pick(random, {"Recebimento", "Sangria", "Nada"})) + "|" +
+            Pick(random, amounts) + "|0|",
+        pay("NaoFiscal"), "TORVA_NaoFiscal_Fechar_Comprovante|0|", "TORVA_NaoFiscal_Cancelar_Comprovante|"};
+    const std::vector<std::string> printed = {"TORVA_NaoFiscal_Imprimir_Linha|linha|", "TORVA_NaoFiscal_Fechar_CCD|0|",
+                                              "TORVA_NaoFiscal_Cancelar_CCD|",
+                                              "TORVA_NaoFiscal_Fechar_Relatorio_Gerencial|0|"};
+    const std::vector<std::string> idle = {
+        "TORVA_Fiscal_Abrir_Cupom|||||0|", "TORVA_Fiscal_Abrir_Cupom|||||0|", "TORVA_Fiscal_Abrir_Cupom|||||0|",
+        "TORVA_NaoFiscal_Abrir_Comprovante|||||0|",
+        "TORVA_NaoFiscal_Abrir_CCD|" + std::string(Pick(random, forms)) + "|10,00|1||",
+        "TORVA_NaoFiscal_Abrir_Relatorio_Gerencial|Geral|", "TORVA_NaoFiscal_Sangria|" + Pick(random, amounts) + "|0|",
+        "TORVA_NaoFiscal_Fundo_Troco|50,00|0|", "TORVA_RelatorioFiscal_LeituraX|", "TORVA_RelatorioFiscal_RZ|||0|",
+        "TORVA_RelatorioFiscal_Abrir_Dia|", "TORVA_RelatorioFiscal_Leitura_MF|1|9|0||",
+        "TORVA_Fiscal_Cancelar_Cupom|", "TORVA_Serial_Fechar_Porta|", "TORVA_Serial_Abrir_PortaEX|"};
+    const std::vector<std::string>* group = &idle;
+    if (s.document == Document::FiscalReceipt) group = &receipt;
+    if (s.document == Document::NonFiscalVoucher) group = &voucher;
+    if (s.document == Document::Ccd || s.document == Document::ManagementReport) group = &printed;
+    const std::vector<std::string>* groups[] = {&receipt, &voucher, &printed, &idle};
+    if (std::uniform_int_distribution<int>(0, 9)(random) == 0) group = Pick(random, groups);
+    Step step{(*group)[std::uniform_int_distribution<std::size_t>(0, group->size() - 1)(random)]};
+    if (std::uniform_int_distribution<int>(0, 24)(random) == 0) step.fault = Pick(random, {30, 31});
+    return step;
+}
+
+// The fewest steps (by removing runs of them, then single ones) that still
+// break a rule.
+std::vector<Step> Shrink(std::vector<Step> steps) {
+    for (std::size_t run = steps.size() / 2; run >= 1; run /= 2) {
+        for (std::size_t at = 0; at + run <= steps.size();) {
+            std::vector<Step> fewer = steps;
+            fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(at), fewer.begin() + static_cast<std::ptrdiff_t>(at + run));
+            if (Replay(fewer)) steps = std::move(fewer);
+            else at += run;
+        }
+    }
+    return steps;
+}
+
+// The steps as a command file for zentrada.
+std::string CommandFile(const std::vector<Step>& steps, const std::string& failure) {
+    std::string text = "/NOSTOP\r\n; " + failure + "\r\n";
+    for (const Step& step : steps) {
+        if (step.fault)
+            text += "; TORVA_STATUS=" + NameOf(step.line) + ":" + std::to_string(step.fault) + " for the next line\r\n";
+        text += step.line + "\r\n";
+    }
+    return text + ".\r\n";
+}
+
+std::uint64_t FromEnvironment(const char* name, std::uint64_t otherwise) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::strtoull(value, nullptr, 10) : otherwise;
+}
+
+TEST(VirtualPrinterBooks, RandomDaysKeepEveryIdentityAfterEveryStep) {
+    const std::uint64_t days = FromEnvironment("ZENTRADA_PROPERTY_RUNS", 200);
+    const std::uint64_t seed = FromEnvironment(
+        "ZENTRADA_PROPERTY_SEED", static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+    for (std::uint64_t day = 0; day < days; ++day) {
+        std::mt19937_64 random(seed + day);
+        std::vector<Step> steps;
+        const std::size_t length = 100;
+        const auto failure = Replay({}, [&](const PrinterState& state) -> std::optional<Step> {
+            if (steps.size() == length) return std::nullopt;
+            steps.push_back(NextStep(random, state));
+            return steps.back();
+        });
+        if (!failure) continue;
+        const std::vector<Step> fewest = Shrink(steps);
+        const std::string text = CommandFile(fewest, Replay(fewest).value_or(*failure));
+        testing::WriteBytes("virtual_printer_failure.FPI", text);
+        FAIL() << "ZENTRADA_PROPERTY_SEED=" << seed + day << " ZENTRADA_PROPERTY_RUNS=1: " << *failure
+               << "\nshrunk to " << fewest.size() << " of " << steps.size()
+               << " steps, in virtual_printer_failure.FPI:\n" << text;
+    }
 }
 
 }  // namespace

@@ -112,9 +112,13 @@ Status Pay(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
     if (state.ItemsTotal() <= 0) return kNoSuchItem;
     const std::string form = call.Text(0);
-    if (state.FindNamed(state.paymentForms, form) == nullptr) return kUnknownPaymentForm;
+    const NamedTotal* named = state.FindNamed(state.paymentForms, form);
+    if (named == nullptr) return kUnknownPaymentForm;
     const auto amount = ParseMoney(call.Text(1));
     if (!amount || *amount <= 0 || *amount > kLargestReceipt) return kInvalidParameter;
+    // The change comes out of the first form, cash: no other may pay more
+    // than is still due, so the cash taken always covers the change.
+    if (named != &state.paymentForms.front() && *amount > state.Subtotal() - state.Paid()) return kInvalidParameter;
     if (state.payments.empty() && state.document == Document::FiscalReceipt) {
         printer.PrintRule();
         printer.PrintColumns("TOTAL R$", FormatMoney(state.Subtotal()));

@@ -161,7 +161,8 @@ Status OpenDocument(Printer& printer) {
 std::int32_t RunPrinter(std::string_view name, std::span<const Argument> arguments) {
     const HandlerRow* row = FindRow(name);
     if (row == nullptr) return kOk;
-    LoadedState loaded = LoadState(ReadWholeFile(StateFilePath()));
+    const std::optional<std::string> bytes = ReadWholeFile(StateFilePath());
+    LoadedState loaded = LoadState(bytes);
     const Call call(arguments);
     Printer printer{loaded.state, {}};
     if (loaded.status != kOk) {
@@ -170,7 +171,8 @@ std::int32_t RunPrinter(std::string_view name, std::span<const Argument> argumen
         return name == "TORVA_Obter_Mensagem_Erro" ? row->handler(printer, call) : loaded.status;
     }
     if (const Status refused = CheckNeeds(loaded.state, row->needs); refused != kOk) return refused;
-    const std::string before = SaveState(loaded.state);
+    // A memory reads back as it was written, so its bytes tell a change.
+    const std::string before = bytes ? *bytes : SaveState(loaded.state);
     const Status status = row->handler(printer, call);
     if (status != kOk) return status;  // what the handler changed is dropped
     printer.state.document = Left(row->leaves, printer.state.document);

@@ -106,6 +106,27 @@ bool LoadNamed(const std::vector<std::string>& parts, std::vector<NamedTotal>& t
 }
 
 bool LoadRow(PrinterState& state, const std::string& key, const std::string& value) {
+    for (const NamedField& named : kFields) {
+        if (key != named.name) continue;
+        return std::visit(
+            [&](auto member) {
+                auto& target = state.*member;
+                using T = std::remove_reference_t<decltype(target)>;
+                if constexpr (std::is_same_v<T, std::string>) {
+                    target = value;
+                    return true;
+                } else if constexpr (std::is_same_v<T, bool>) {
+                    if (value != "0" && value != "1") return false;
+                    target = value == "1";
+                    return true;
+                } else {
+                    return ToNumber(value, target, named.signedNumber ? INT64_MIN : 0);
+                }
+            },
+            named.field);
+    }
+    if (key == "cliche") return state.cliche.push_back(value), true;
+    if (key == "opcao") return state.settings.push_back(value), true;
     const std::vector<std::string> parts = Split(value);
     if (key == "documento") {
         int document = 0;
@@ -147,27 +168,6 @@ bool LoadRow(PrinterState& state, const std::string& key, const std::string& val
     if (key == "forma") return LoadNamed(parts, state.paymentForms);
     if (key == "totalizador") return LoadNamed(parts, state.nonFiscalTotalizers);
     if (key == "gerencial") return LoadNamed(parts, state.reports);
-    if (key == "cliche") return state.cliche.push_back(value), true;
-    if (key == "opcao") return state.settings.push_back(value), true;
-    for (const NamedField& named : kFields) {
-        if (key != named.name) continue;
-        return std::visit(
-            [&](auto member) {
-                auto& target = state.*member;
-                using T = std::remove_reference_t<decltype(target)>;
-                if constexpr (std::is_same_v<T, std::string>) {
-                    target = value;
-                    return true;
-                } else if constexpr (std::is_same_v<T, bool>) {
-                    if (value != "0" && value != "1") return false;
-                    target = value == "1";
-                    return true;
-                } else {
-                    return ToNumber(value, target, named.signedNumber ? INT64_MIN : 0);
-                }
-            },
-            named.field);
-    }
     return false;
 }
 
