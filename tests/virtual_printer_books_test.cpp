@@ -72,6 +72,10 @@ std::string RunLine(const std::string& line) {
     for (const EntryPoint& candidate : EntryPoints())
         if (candidate.name == fields[0]) entry = &candidate;
     if (entry == nullptr) return "unknown|";
+    std::size_t inputs = 0;
+    for (const Kind& kind : entry->kinds)
+        inputs += kind.kind == Argument::Kind::Text || kind.kind == Argument::Kind::Int ? 1 : 0;
+    if (inputs != fields.size() - 1) return "count|";  // the agent would not send it
     std::vector<Argument> arguments;
     std::vector<std::vector<char>> buffers;
     std::vector<std::int32_t> numbers(entry->kinds.size(), 0);
@@ -281,6 +285,33 @@ std::optional<std::string> Broken(const PrinterState& s) {
     return std::nullopt;
 }
 
+// How far a call that succeeds moves COO, CCF, GNF and CRZ; the calls not
+// named move none (the cancellation of a receipt, open or closed, is not
+// checked here).
+struct Counts {
+    const char* name;
+    int coo, ccf, gnf, crz;
+};
+constexpr Counts kCounts[] = {
+    {"TORVA_Fiscal_Abrir_Cupom", 1, 0, 0, 0},           {"TORVA_Fiscal_Fechar_Cupom", 0, 1, 0, 0},
+    {"TORVA_Fiscal_Fechar_CupomEX", 0, 1, 0, 0},        {"TORVA_NaoFiscal_Abrir_Comprovante", 1, 0, 1, 0},
+    {"TORVA_NaoFiscal_Abrir_CCD", 1, 0, 1, 0},          {"TORVA_NaoFiscal_Abrir_Relatorio_Gerencial", 1, 0, 1, 0},
+    {"TORVA_NaoFiscal_Sangria", 1, 0, 1, 0},            {"TORVA_NaoFiscal_Fundo_Troco", 1, 0, 1, 0},
+    {"TORVA_RelatorioFiscal_LeituraX", 1, 0, 0, 0},     {"TORVA_RelatorioFiscal_RZ", 1, 0, 0, 1},
+    {"TORVA_RelatorioFiscal_Leitura_MF", 1, 0, 0, 0},
+};
+
+std::optional<std::string> Counted(const std::string& name, const PrinterState& before, const PrinterState& after) {
+    if (name == "TORVA_Fiscal_Cancelar_Cupom") return std::nullopt;
+    Counts expected{name.c_str(), 0, 0, 0, 0};
+    for (const Counts& counts : kCounts)
+        if (name == counts.name) expected = counts;
+    if (after.coo - before.coo != expected.coo || after.ccf - before.ccf != expected.ccf ||
+        after.gnf - before.gnf != expected.gnf || after.crz - before.crz != expected.crz)
+        return "the counters did not step as they should";
+    return std::nullopt;
+}
+
 std::optional<std::string> Moved(const PrinterState& before, const PrinterState& after) {
     if (after.grandTotal < before.grandTotal) return "the GT went back";
     const std::pair<const char*, int> counters[] = {{"COO", after.coo - before.coo}, {"CCF", after.ccf - before.ccf},
@@ -331,12 +362,14 @@ std::optional<std::string> Replay(const std::vector<Step>& steps,
         const LoadedState after = LoadState(now);
         const std::uintmax_t rollAfter = testing::fs::exists(RollFilePath()) ? testing::fs::file_size(RollFilePath()) : 0;
         std::optional<std::string> failure;
-        if (step->fault && status != step->fault) failure = "the fault was not answered";
+        if (record == "count|" || record == "unknown|") failure = "not a command the agent sends";
+        else if (step->fault && status != step->fault) failure = "the fault was not answered";
         else if (after.status != kOk) failure = "the memory reads as damaged";
         else if (SaveState(after.state) != now) failure = "the memory does not read back as it was written";
         else if (status != 0 && (now != memory || rollAfter != rollBefore)) failure = "refused with " + record + " but changed";
         else if ((failure = Broken(after.state)) || (failure = Moved(before, after.state))) {
         } else if (const HandlerRow* row = FindRow(NameOf(step->line)); status == 0 && row != nullptr) {
+            failure = Counted(NameOf(step->line), before, after.state);
             if (CheckNeeds(before, row->needs) != kOk) failure = "ran in a state its row does not allow";
             const Document left[] = {before.document, Document::None, Document::FiscalReceipt,
                                      Document::NonFiscalVoucher, Document::Ccd, Document::ManagementReport};
@@ -395,7 +428,7 @@ Step NextStep(std::mt19937_64& random, const PrinterState& s) {
             Pick(random, amounts) + "|0|",
         pay("NaoFiscal"), "TORVA_NaoFiscal_Fechar_Comprovante|0|", "TORVA_NaoFiscal_Cancelar_Comprovante|"};
     const std::vector<std::string> printed = {"TORVA_NaoFiscal_Imprimir_Linha|linha|", "TORVA_NaoFiscal_Fechar_CCD|0|",
-                                              "TORVA_NaoFiscal_Cancelar_CCD|",
+                                              "TORVA_NaoFiscal_Cancelar_CCD||||||",
                                               "TORVA_NaoFiscal_Fechar_Relatorio_Gerencial|0|"};
     const std::vector<std::string> idle = {
         "TORVA_Fiscal_Abrir_Cupom|||||0|", "TORVA_Fiscal_Abrir_Cupom|||||0|", "TORVA_Fiscal_Abrir_Cupom|||||0|",
@@ -403,8 +436,8 @@ Step NextStep(std::mt19937_64& random, const PrinterState& s) {
         "TORVA_NaoFiscal_Abrir_CCD|" + std::string(Pick(random, forms)) + "|10,00|1||",
         "TORVA_NaoFiscal_Abrir_Relatorio_Gerencial|Geral|", "TORVA_NaoFiscal_Sangria|" + Pick(random, amounts) + "|0|",
         "TORVA_NaoFiscal_Fundo_Troco|50,00|0|", "TORVA_RelatorioFiscal_LeituraX|", "TORVA_RelatorioFiscal_RZ|||0|",
-        "TORVA_RelatorioFiscal_Abrir_Dia|", "TORVA_RelatorioFiscal_Leitura_MF|1|9|0||",
-        "TORVA_Fiscal_Cancelar_Cupom|", "TORVA_Serial_Fechar_Porta|", "TORVA_Serial_Abrir_PortaEX|"};
+        "TORVA_RelatorioFiscal_Abrir_Dia|", "TORVA_RelatorioFiscal_Leitura_MF|1|9|0||0|",
+        "TORVA_Fiscal_Cancelar_Cupom|", "TORVA_Obter_Estado_Cupom|"};
     const std::vector<std::string>* group = &idle;
     if (s.document == Document::FiscalReceipt) group = &receipt;
     if (s.document == Document::NonFiscalVoucher) group = &voucher;

@@ -1,7 +1,10 @@
 // The virtual fiscal printer: the state machine that answers the calls the
 // script does not. Each entry point with a behaviour of its own is a row of
-// a family table (name, handler); a call loads the printer's memory, runs
-// its row, appends what it printed to the paper roll and saves the memory.
+// a family table (name, handler, the document state it needs, the document
+// it leaves open); a call loads the printer's memory, checks the state its
+// row needs, runs its handler and, when that succeeds, sets the document
+// the row leaves, appends what it printed to the paper roll and saves the
+// memory.
 #pragma once
 
 #include <cstdint>
