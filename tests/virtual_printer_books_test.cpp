@@ -339,6 +339,12 @@ std::optional<std::string> Answered(const PrinterState& s) {
     return std::nullopt;
 }
 
+std::uintmax_t RollSize() {
+    std::error_code none;
+    const std::uintmax_t size = testing::fs::file_size(RollFilePath(), none);
+    return none ? 0 : size;
+}
+
 // Runs the steps on a fresh printer, checking after each; the first
 // failure, with its step's number.
 std::optional<std::string> Replay(const std::vector<Step>& steps,
@@ -352,7 +358,7 @@ std::optional<std::string> Replay(const std::vector<Step>& steps,
         else if (i < steps.size()) step = steps[i];
         if (!step) return std::nullopt;
         const std::string where = "step " + std::to_string(i + 1) + " (" + step->line + "): ";
-        const std::uintmax_t rollBefore = testing::fs::exists(RollFilePath()) ? testing::fs::file_size(RollFilePath()) : 0;
+        const std::uintmax_t rollBefore = RollSize();
         if (step->fault) SetEnvironment("TORVA_STATUS", NameOf(step->line) + ":" + std::to_string(step->fault));
         const std::string record = RunLine(step->line);
         if (step->fault) SetEnvironment("TORVA_STATUS", "");
@@ -360,13 +366,14 @@ std::optional<std::string> Replay(const std::vector<Step>& steps,
         std::string now = printer.Memory();
         if (now.empty()) now = memory;  // nothing written yet
         const LoadedState after = LoadState(now);
-        const std::uintmax_t rollAfter = testing::fs::exists(RollFilePath()) ? testing::fs::file_size(RollFilePath()) : 0;
+        const std::uintmax_t rollAfter = RollSize();
         std::optional<std::string> failure;
         if (record == "count|" || record == "unknown|") failure = "not a command the agent sends";
         else if (step->fault && status != step->fault) failure = "the fault was not answered";
         else if (after.status != kOk) failure = "the memory reads as damaged";
         else if (SaveState(after.state) != now) failure = "the memory does not read back as it was written";
-        else if (status != 0 && (now != memory || rollAfter != rollBefore)) failure = "refused with " + record + " but changed";
+        else if (status != 0 && (now != memory || rollAfter != rollBefore))
+            failure = "refused with " + record + " but changed";
         else if ((failure = Broken(after.state)) || (failure = Moved(before, after.state))) {
         } else if (const HandlerRow* row = FindRow(NameOf(step->line)); status == 0 && row != nullptr) {
             failure = Counted(NameOf(step->line), before, after.state);
@@ -412,12 +419,14 @@ Step NextStep(std::mt19937_64& random, const PrinterState& s) {
             Number(random, {0, 50, 1000, 10000, 15000, -100}) + "|",
         "TORVA_Fiscal_Vender_Item|7892|OUTRO|T1|0|2|UN|350|||",
         "TORVA_Fiscal_Desconto_Acrescimo_Item|" + std::string(Pick(random, items)) + "|" +
-            Number(random, {10, 500, 10000, 10001, -5}) + "|" + Number(random, {0, 1}) + "|" + Number(random, {0, 1}) + "|",
+            Number(random, {10, 500, 10000, 10001, -5}) + "|" + Number(random, {0, 1}) + "|" +
+            Number(random, {0, 1}) + "|",
         "TORVA_Fiscal_Desconto_Acrescimo_Subtotal|x|" + Number(random, {7, 300, 9999, 10000, 20000}) + "|" +
             Number(random, {0, 1}) + "|" + Number(random, {0, 1}) + "|",
         "TORVA_Fiscal_Cancelar_Item|" + std::string(Pick(random, items)) + "|",
         "TORVA_Fiscal_Cancelar_Ultimo_Item|",
-        "TORVA_Fiscal_Cancelar_Item_Parcial|" + std::string(Pick(random, items)) + "|" + Pick(random, quantities) + "|0|",
+        "TORVA_Fiscal_Cancelar_Item_Parcial|" + std::string(Pick(random, items)) + "|" + Pick(random, quantities) +
+            "|0|",
         "TORVA_Fiscal_Cancelar_Desconto_Acrescimo_ItemEX|" + std::string(Pick(random, items)) + "|" +
             Number(random, {0, 1}) + "|",
         "TORVA_Fiscal_Cancelar_Acrescimo_Desconto_Subtotal|" + Number(random, {0, 1}) + "|",
@@ -455,7 +464,8 @@ std::vector<Step> Shrink(std::vector<Step> steps) {
     for (std::size_t run = steps.size() / 2; run >= 1; run /= 2) {
         for (std::size_t at = 0; at + run <= steps.size();) {
             std::vector<Step> fewer = steps;
-            fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(at), fewer.begin() + static_cast<std::ptrdiff_t>(at + run));
+            const auto first = fewer.begin() + static_cast<std::ptrdiff_t>(at);
+            fewer.erase(first, first + static_cast<std::ptrdiff_t>(run));
             if (Replay(fewer)) steps = std::move(fewer);
             else at += run;
         }
@@ -481,8 +491,8 @@ std::uint64_t FromEnvironment(const char* name, std::uint64_t otherwise) {
 
 TEST(VirtualPrinterBooks, RandomDaysKeepEveryIdentityAfterEveryStep) {
     const std::uint64_t days = FromEnvironment("ZENTRADA_PROPERTY_RUNS", 200);
-    const std::uint64_t seed = FromEnvironment(
-        "ZENTRADA_PROPERTY_SEED", static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+    const auto now = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    const std::uint64_t seed = FromEnvironment("ZENTRADA_PROPERTY_SEED", now);
     for (std::uint64_t day = 0; day < days; ++day) {
         std::mt19937_64 random(seed + day);
         std::vector<Step> steps;
