@@ -54,10 +54,12 @@ std::string FormatDecimal(std::int64_t value, int decimals) {
     for (int i = 0; i < decimals; ++i) scale *= 10;
     std::string fraction = std::to_string(magnitude % scale);
     fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
-    std::string whole = std::to_string(magnitude / scale);
-    for (std::size_t i = whole.size(); i > 3; i -= 3) whole.insert(i - 3, ".");
+    const std::string digits = std::to_string(magnitude / scale);
     std::string text = negative ? "-" : "";
-    text += whole;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += '.';
+        text += digits[i];
+    }
     if (decimals > 0) text.append(",").append(fraction);
     return text;
 }
