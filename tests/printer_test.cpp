@@ -41,7 +41,9 @@ const std::vector<std::string> kSale = {
 };
 
 // 2 x 14,90 less 10 % = 26,82; 1,5 kg x 4,00 = 6,00; less 0,82 on the
-// subtotal = 32,00; paid 40,00, change 8,00.
+// subtotal = 32,00; paid 40,00, change 8,00. The GT grows by the gross,
+// 35,80; the subtotal discount is shared over the rates, 0,67 on T1 and
+// 0,15 on T2 (0,14 and a left-over cent), so they add up to the net.
 TEST_F(PrinterTest, ACompleteSaleMovesTheTotalsAndPrintsTheReceipt) {
     StartWorker();
     EXPECT_EQ(Run(kSale), "Line 1: 0|\r\r\nLine 2: 0|\r\r\nLine 3: 0|\r\r\nLine 4: 0|\r\r\nLine 5: 0|32,00|\r\r\n"
@@ -49,8 +51,8 @@ TEST_F(PrinterTest, ACompleteSaleMovesTheTotalsAndPrintsTheReceipt) {
     EXPECT_EQ(Run({"TORVA_Obter_Total_Bruto|", "TORVA_Obter_Total_Descontos|", "TORVA_Obter_Total_Troco|",
                    "TORVA_Obter_GT|", "TORVA_Obter_Total_Aliquotas|", "TORVA_Obter_Contadores|",
                    "TORVA_Obter_Estado_Cupom|", "."}),
-              "Line 1: 0|35,80|\r\r\nLine 2: 0|3,80|\r\r\nLine 3: 0|8,00|\r\r\nLine 4: 0|32,00|\r\r\n"
-              "Line 5: 0|T1 26,82;T2 6,00;T3 0,00;S1 0,00|\r\r\n"
+              "Line 1: 0|35,80|\r\r\nLine 2: 0|3,80|\r\r\nLine 3: 0|8,00|\r\r\nLine 4: 0|35,80|\r\r\n"
+              "Line 5: 0|T1 26,15;T2 5,85;T3 0,00;S1 0,00;F 0,00;I 0,00;N 0,00|\r\r\n"
               "Line 6: 0|COO 000001;CCF 000001;GNF 000000;CRZ 0000;CRO 0001|\r\r\nLine 7: 0|fechado|\r\r\n");
     // A voucher paid by card, with its CCD; the day's totalisers follow.
     EXPECT_EQ(Run({"TORVA_NaoFiscal_Abrir_Comprovante|||||0|", "TORVA_NaoFiscal_Vender_Item|Recebimento|50,00|0|",

@@ -13,13 +13,14 @@
 //   RelatorioFiscal_Salvar_LeituraX: the file to write the reading into
 #include <cstdio>
 
+#include "virtual_printer/books.h"
 #include "virtual_printer/printer.h"
 
 namespace zentrada::virtual_printer {
 namespace {
 
 Status OpenVoucher(Printer& printer, const Call&) {
-    if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
+    if (const Status status = OpenDocument(printer); status != kOk) return status;
     ++printer.state.gnf;
     printer.PrintHeader("COMPROVANTE NAO FISCAL");
     return kOk;
@@ -27,31 +28,16 @@ Status OpenVoucher(Printer& printer, const Call&) {
 
 Status VoucherItem(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::NonFiscalVoucher); status != kOk) return status;
-    if (!state.payments.empty()) return kPaymentStarted;
     if (state.FindNamed(state.nonFiscalTotalizers, call.Text(0)) == nullptr) return kUnknownTotalizer;
     const auto amount = ParseMoney(call.Text(1));
-    if (!amount || *amount <= 0) return kInvalidParameter;
-    state.items.push_back({"", call.Text(0), "", "", 1000, *amount, 0, false});
+    if (!amount || *amount <= 0 || *amount > kLargestReceipt - state.ItemsTotal()) return kInvalidParameter;
+    state.items.push_back({"", call.Text(0), "", "", 1000, *amount, 0, false, 0});
     printer.PrintColumns(ZeroPadded(static_cast<int>(state.items.size()), 3) + " " + call.Text(0), FormatMoney(*amount));
-    return kOk;
-}
-
-Status VoucherPayment(Printer& printer, const Call& call) {
-    PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::NonFiscalVoucher); status != kOk) return status;
-    if (state.ItemsTotal() <= 0) return kNoSuchItem;
-    if (state.FindNamed(state.paymentForms, call.Text(0)) == nullptr) return kUnknownPaymentForm;
-    const auto amount = ParseMoney(call.Text(1));
-    if (!amount || *amount <= 0) return kInvalidParameter;
-    state.payments.push_back({call.Text(0), *amount});
-    printer.PrintColumns(call.Text(0), FormatMoney(*amount));
     return kOk;
 }
 
 Status CloseVoucher(Printer& printer, const Call&) {
     PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::NonFiscalVoucher); status != kOk) return status;
     if (state.ItemsTotal() <= 0) return kNoSuchItem;
     if (state.Paid() < state.ItemsTotal()) return kNotFullyPaid;
     for (const Item& item : state.items) {
@@ -60,28 +46,20 @@ Status CloseVoucher(Printer& printer, const Call&) {
         totalizer->total += item.Net();
         ++totalizer->count;
     }
-    for (const Payment& payment : state.payments) state.FindNamed(state.paymentForms, payment.form)->total += payment.amount;
-    const Cents change = state.Paid() - state.ItemsTotal();
-    state.paymentForms.front().total -= change;
-    state.dayChange += change;
-    state.document = Document::None;
-    printer.PrintColumns("TROCO R$", FormatMoney(change));
+    BookPayments(state, state.ItemsTotal());
+    printer.PrintColumns("TROCO R$", FormatMoney(state.Paid() - state.ItemsTotal()));
     printer.PrintColumns("GNF:" + ZeroPadded(state.gnf, 6), "COO:" + ZeroPadded(state.coo, 6));
     printer.PrintFooter();
     return kOk;
 }
 
 Status CancelVoucher(Printer& printer, const Call&) {
-    PrinterState& state = printer.state;
-    if (state.document != Document::NonFiscalVoucher) return kNothingToCancel;
-    state.document = Document::None;
     printer.PrintCentered("COMPROVANTE NAO FISCAL CANCELADO");
     printer.PrintFooter();
     return kOk;
 }
 
 Status VoucherSubtotal(Printer& printer, const Call& call) {
-    if (const Status status = Need(printer.state, Document::NonFiscalVoucher); status != kOk) return status;
     call.Out(0, FormatMoney(printer.state.ItemsTotal()));
     return kOk;
 }
@@ -91,7 +69,7 @@ Status OpenCcd(Printer& printer, const Call& call) {
     if (state.FindNamed(state.paymentForms, call.Text(0)) == nullptr) return kUnknownPaymentForm;
     const auto amount = ParseMoney(call.Text(1));
     if (!amount || *amount <= 0) return kInvalidParameter;
-    if (const Status status = OpenDocument(printer, Document::Ccd); status != kOk) return status;
+    if (const Status status = OpenDocument(printer); status != kOk) return status;
     ++state.gnf;
     printer.PrintHeader("COMPROVANTE DE CREDITO OU DEBITO");
     printer.PrintColumns("Forma de pagamento: " + call.Text(0), FormatMoney(*amount));
@@ -103,7 +81,7 @@ Status OpenReport(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
     NamedTotal* report = state.FindNamed(state.reports, call.Text(0));
     if (report == nullptr) return kUnknownReport;
-    if (const Status status = OpenDocument(printer, Document::ManagementReport); status != kOk) return status;
+    if (const Status status = OpenDocument(printer); status != kOk) return status;
     ++state.gnf;
     ++report->count;
     state.reportName = call.Text(0);
@@ -113,33 +91,24 @@ Status OpenReport(Printer& printer, const Call& call) {
 }
 
 Status PrintLines(Printer& printer, const Call& call, std::size_t lines) {
-    const Document document = printer.state.document;
-    if (document != Document::Ccd && document != Document::ManagementReport)
-        return document == Document::None ? kNoDocument : kWrongDocument;
     for (std::size_t i = 0; i < lines; ++i) printer.Print(call.Text(i));
     return kOk;
 }
 Status PrintLine(Printer& printer, const Call& call) { return PrintLines(printer, call, 1); }
 Status Print15Lines(Printer& printer, const Call& call) { return PrintLines(printer, call, 15); }
 
-Status CloseCcdOrReport(Printer& printer, Document document) {
-    if (const Status status = Need(printer.state, document); status != kOk) return status;
-    printer.state.document = Document::None;
+Status CloseCcdOrReport(Printer& printer, const Call&) {
     printer.PrintFooter();
     return kOk;
 }
-Status CloseCcd(Printer& printer, const Call&) { return CloseCcdOrReport(printer, Document::Ccd); }
-Status CloseReport(Printer& printer, const Call&) { return CloseCcdOrReport(printer, Document::ManagementReport); }
 
 Status CancelCcd(Printer& printer, const Call&) {
-    if (printer.state.document != Document::Ccd) return kNothingToCancel;
-    printer.state.document = Document::None;
     printer.PrintCentered("CCD CANCELADO");
     printer.PrintFooter();
     return kOk;
 }
 
-Status CcdOnly(Printer& printer, const Call&) { return Need(printer.state, Document::Ccd); }
+Status Nothing(Printer&, const Call&) { return kOk; }
 
 // A cash withdrawal or float: a whole voucher of its own.
 Status CashMovement(Printer& printer, const Call& call, const char* totalizerName, const char* title) {
@@ -148,11 +117,10 @@ Status CashMovement(Printer& printer, const Call& call, const char* totalizerNam
     if (!amount || *amount <= 0) return kInvalidParameter;
     NamedTotal* totalizer = state.FindNamed(state.nonFiscalTotalizers, totalizerName);
     if (totalizer == nullptr) return kUnknownTotalizer;
-    if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
+    if (const Status status = OpenDocument(printer); status != kOk) return status;
     ++state.gnf;
     totalizer->total += *amount;
     ++totalizer->count;
-    state.document = Document::None;
     printer.PrintHeader(title);
     printer.PrintColumns(totalizerName, FormatMoney(*amount));
     printer.PrintFooter();
@@ -164,16 +132,19 @@ Status Float(Printer& printer, const Call& call) { return CashMovement(printer, 
 // The totals an X reading and a Z reduction print.
 void PrintDayTotals(Printer& printer) {
     const PrinterState& state = printer.state;
-    printer.PrintColumns("GT inicial", FormatMoney(state.grandTotal - state.dayGross + state.dayDiscounts -
-                                                   state.daySurcharges));
+    printer.PrintColumns("GT inicial", FormatMoney(state.dayStartGrandTotal));
     printer.PrintColumns("GT final", FormatMoney(state.grandTotal));
     printer.PrintColumns("VENDA BRUTA DIARIA", FormatMoney(state.dayGross));
     printer.PrintColumns("CANCELAMENTOS", FormatMoney(state.dayCancelled));
     printer.PrintColumns("DESCONTOS", FormatMoney(state.dayDiscounts));
-    printer.PrintColumns("ACRESCIMOS", FormatMoney(state.daySurcharges));
+    printer.PrintColumns("VENDA LIQUIDA", FormatMoney(state.dayGross - state.dayCancelled - state.dayDiscounts));
+    printer.PrintColumns("ACRESCIMOS (na venda bruta)", FormatMoney(state.daySurcharges));
     printer.PrintRule();
     for (const TaxRate& rate : state.taxRates)
         printer.PrintColumns(rate.code + " " + FormatDecimal(rate.rate, 2) + "%", FormatMoney(rate.total));
+    printer.PrintColumns("F  substituicao tributaria", FormatMoney(state.daySubstituted));
+    printer.PrintColumns("I  isento", FormatMoney(state.dayExempt));
+    printer.PrintColumns("N  nao incidencia", FormatMoney(state.dayNotLevied));
     printer.PrintRule();
     for (const NamedTotal& form : state.paymentForms) printer.PrintColumns(form.name, FormatMoney(form.total));
     printer.PrintColumns("TROCO", FormatMoney(state.dayChange));
@@ -189,7 +160,6 @@ void PrintDayTotals(Printer& printer) {
 
 Status ReadingX(Printer& printer, const Call&) {
     PrinterState& state = printer.state;
-    if (state.document != Document::None) return kDocumentOpen;
     ++state.coo;
     ++state.readingsX;
     printer.PrintHeader("LEITURA X");
@@ -199,7 +169,6 @@ Status ReadingX(Printer& printer, const Call&) {
 }
 
 Status SaveReadingX(Printer& printer, const Call& call) {
-    if (printer.state.document != Document::None) return kDocumentOpen;
     const std::string path = call.Text(0);
     if (path.empty()) return kInvalidParameter;
     Printer reading{printer.state, {}};
@@ -216,7 +185,6 @@ Status SaveReadingX(Printer& printer, const Call& call) {
 // and no document is taken again until a day is opened.
 Status Reduction(Printer& printer, const Call& call, std::size_t outPlace) {
     PrinterState& state = printer.state;
-    if (state.document != Document::None) return kDocumentOpen;
     if (!state.dayOpen) return kDayClosed;
     ++state.coo;
     ++state.crz;
@@ -228,6 +196,8 @@ Status Reduction(Printer& printer, const Call& call, std::size_t outPlace) {
     state.dayOpen = false;
     state.lastReductionDate = Printer::Date();
     state.dayGross = state.dayCancelled = state.dayDiscounts = state.daySurcharges = state.dayChange = 0;
+    state.daySubstituted = state.dayExempt = state.dayNotLevied = 0;
+    state.dayStartGrandTotal = state.grandTotal;
     state.lastReceiptTotal = 0;
     state.dayItems = 0;
     for (TaxRate& rate : state.taxRates) rate.total = 0;
@@ -248,7 +218,6 @@ Status OpenDay(Printer& printer, const Call&) {
 
 Status MemoryReading(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (state.document != Document::None) return kDocumentOpen;
     ++state.coo;
     printer.PrintHeader("LEITURA DA MEMORIA FISCAL");
     printer.PrintColumns("de " + call.Text(0), "ate " + call.Text(1));
@@ -259,36 +228,40 @@ Status MemoryReading(Printer& printer, const Call& call) {
     return kOk;
 }
 
+constexpr Needs kCancelVoucher{In(Document::NonFiscalVoucher), Stage::Any, kNothingToCancel};
+constexpr Needs kCancelCcd{In(Document::Ccd), Stage::Any, kNothingToCancel};
+
 constexpr HandlerRow kRows[] = {
-    {"TORVA_NaoFiscal_Abrir_Comprovante", OpenVoucher},
-    {"TORVA_NaoFiscal_Vender_Item", VoucherItem},
-    {"TORVA_NaoFiscal_Pagamento", VoucherPayment},
-    {"TORVA_NaoFiscal_Cancelar_Comprovante", CancelVoucher},
-    {"TORVA_NaoFiscal_Cancelar_ComprovanteEX", CancelVoucher},
-    {"TORVA_NaoFiscal_Fechar_Comprovante", CloseVoucher},
-    {"TORVA_NaoFiscal_Obter_SubTotal", VoucherSubtotal},
-    {"TORVA_NaoFiscal_Abrir_CCD", OpenCcd},
-    {"TORVA_NaoFiscal_Abrir_Relatorio_Gerencial", OpenReport},
-    {"TORVA_NaoFiscal_Imprimir_LinhaEX", PrintLine},
-    {"TORVA_NaoFiscal_Imprimir_Linha", PrintLine},
-    {"TORVA_NaoFiscal_Imprimir_15Linhas", Print15Lines},
-    {"TORVA_NaoFiscal_Fechar_CCD", CloseCcd},
-    {"TORVA_NaoFiscal_Fechar_Relatorio_Gerencial", CloseReport},
-    {"TORVA_NaoFiscal_Cancelar_CCD", CancelCcd},
-    {"TORVA_NaoFiscal_Nova_Parcela_CCD", CcdOnly},
-    {"TORVA_NaoFiscal_Nova_Via_CCD", CcdOnly},
-    {"TORVA_NaoFiscal_Sangria", Withdrawal},
-    {"TORVA_NaoFiscal_Fundo_Troco", Float},
-    {"TORVA_RelatorioFiscal_LeituraX", ReadingX},
-    {"TORVA_RelatorioFiscal_Salvar_LeituraX", SaveReadingX},
-    {"TORVA_RelatorioFiscal_RZ", ReductionWithData},
-    {"TORVA_RelatorioFiscal_ReducaoZ", ReductionWithData},
-    {"TORVA_RelatorioFiscal_RZEX", ReductionPlain},
-    {"TORVA_RelatorioFiscal_RZEx", ReductionPlain},
+    {"TORVA_NaoFiscal_Abrir_Comprovante", OpenVoucher, kIdle, Leaves::Voucher},
+    {"TORVA_NaoFiscal_Vender_Item", VoucherItem, kVoucherSelling},
+    {"TORVA_NaoFiscal_Pagamento", Pay, kInVoucher},
+    {"TORVA_NaoFiscal_Cancelar_Comprovante", CancelVoucher, kCancelVoucher, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Cancelar_ComprovanteEX", CancelVoucher, kCancelVoucher, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Fechar_Comprovante", CloseVoucher, kInVoucher, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Obter_SubTotal", VoucherSubtotal, kInVoucher},
+    {"TORVA_NaoFiscal_Abrir_CCD", OpenCcd, kIdle, Leaves::Ccd},
+    {"TORVA_NaoFiscal_Abrir_Relatorio_Gerencial", OpenReport, kIdle, Leaves::Report},
+    {"TORVA_NaoFiscal_Imprimir_LinhaEX", PrintLine, kInCcdOrReport},
+    {"TORVA_NaoFiscal_Imprimir_Linha", PrintLine, kInCcdOrReport},
+    {"TORVA_NaoFiscal_Imprimir_15Linhas", Print15Lines, kInCcdOrReport},
+    {"TORVA_NaoFiscal_Fechar_CCD", CloseCcdOrReport, kInCcd, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Fechar_Relatorio_Gerencial", CloseCcdOrReport, kInReport, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Cancelar_CCD", CancelCcd, kCancelCcd, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Nova_Parcela_CCD", Nothing, kInCcd},
+    {"TORVA_NaoFiscal_Nova_Via_CCD", Nothing, kInCcd},
+    {"TORVA_NaoFiscal_Sangria", Withdrawal, kIdle, Leaves::Nothing},
+    {"TORVA_NaoFiscal_Fundo_Troco", Float, kIdle, Leaves::Nothing},
+    {"TORVA_RelatorioFiscal_LeituraX", ReadingX, kIdle},
+    {"TORVA_RelatorioFiscal_Salvar_LeituraX", SaveReadingX, kIdle},
+    {"TORVA_RelatorioFiscal_RZ", ReductionWithData, kIdle},
+    {"TORVA_RelatorioFiscal_ReducaoZ", ReductionWithData, kIdle},
+    {"TORVA_RelatorioFiscal_RZEX", ReductionPlain, kIdle},
+    {"TORVA_RelatorioFiscal_RZEx", ReductionPlain, kIdle},
     {"TORVA_RelatorioFiscal_Abrir_Jornada", OpenDay},
     {"TORVA_RelatorioFiscal_Abrir_Dia", OpenDay},
-    {"TORVA_RelatorioFiscal_Leitura_MF", MemoryReading},
+    {"TORVA_RelatorioFiscal_Leitura_MF", MemoryReading, kIdle},
 };
+static_assert(NamesEntryPoints(kRows));
 
 }  // namespace
 

@@ -15,28 +15,28 @@
 //   Cancelar_Desconto_Acrescimo_Item(EX): [item number,] surcharge?
 //   Cancelar_Acrescimo_Desconto_Subtotal: surcharge?
 
+#include "virtual_printer/books.h"
 #include "virtual_printer/printer.h"
 
 namespace zentrada::virtual_printer {
 namespace {
 
 // Exempt, substituted and untaxed items need no programmed rate.
-bool KnownTaxCode(const PrinterState& state, const std::string& code) {
-    return state.FindTaxRate(code) != nullptr || code == "F" || code == "I" || code == "N" || code == "F1" ||
-           code == "I1" || code == "N1";
-}
-
-Status OpenForSale(const PrinterState& state) {
-    if (const Status status = Need(state, Document::FiscalReceipt); status != kOk) return status;
-    if (!state.payments.empty() || state.subtotalAdjusted) return kPaymentStarted;
-    return kOk;
-}
+bool KnownTaxCode(PrinterState& state, const std::string& code) { return state.RateTotal(code) != nullptr; }
 
 // An adjustment of `value` cents, or hundredths of a percent of `base`:
-// negative for a discount.
-Cents Adjustment(Cents base, std::int32_t value, bool percent, bool surcharge) {
+// negative for a discount. A negative value, or a percentage above 100 %,
+// is no adjustment at all.
+std::optional<Cents> Adjustment(Cents base, std::int32_t value, bool percent, bool surcharge) {
+    if (value < 0 || (percent && value > 10000)) return std::nullopt;
     const Cents amount = percent ? Percent(base, value) : value;
     return surcharge ? amount : -amount;
+}
+
+// A discount must leave the item (or the subtotal) something, and nothing
+// may grow past the largest receipt.
+bool Fits(Cents base, Cents adjustment, Cents others) {
+    return base + adjustment > 0 && others + base + adjustment <= kLargestReceipt;
 }
 
 Item* FindItem(PrinterState& state, const std::string& number) {
@@ -58,7 +58,7 @@ void PrintItem(Printer& printer, const Item& item, std::size_t number) {
 }
 
 Status OpenReceipt(Printer& printer, const Call& call) {
-    if (const Status status = OpenDocument(printer, Document::FiscalReceipt); status != kOk) return status;
+    if (const Status status = OpenDocument(printer); status != kOk) return status;
     PrinterState& state = printer.state;
     state.consumerId = call.Text(0);
     state.consumerName = call.Text(1);
@@ -75,7 +75,6 @@ Status OpenReceipt(Printer& printer, const Call& call) {
 
 Status SellItem(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
     Item item;
     item.code = call.Text(0);
     item.description = call.Text(1);
@@ -83,36 +82,44 @@ Status SellItem(Printer& printer, const Call& call) {
     item.unit = call.Text(5);
     const auto quantity = ParseQuantity(call.Text(4));
     item.unitPrice = call.Int(6);
-    if (!quantity || *quantity <= 0 || item.unitPrice <= 0 || item.description.empty()) return kInvalidParameter;
+    if (!quantity || *quantity <= 0 || *quantity > kLargestQuantity || item.unitPrice <= 0 ||
+        item.description.empty())
+        return kInvalidParameter;
     if (!KnownTaxCode(state, item.taxCode)) return kUnknownTaxRate;
     item.quantity = *quantity;
     const std::string kind = call.Text(7);
     if (!kind.empty()) {
         if (kind.size() != 2 || (kind[0] != 'D' && kind[0] != 'A') || (kind[1] != '$' && kind[1] != '%'))
             return kInvalidParameter;
-        item.adjustment = Adjustment(item.Gross(), call.Int(8), kind[1] == '%', kind[0] == 'A');
-        if (item.Gross() + item.adjustment < 0) return kInvalidParameter;
+        const auto adjustment = Adjustment(item.Gross(), call.Int(8), kind[1] == '%', kind[0] == 'A');
+        if (!adjustment) return kInvalidParameter;
+        item.adjustment = *adjustment;
     }
+    if (!Fits(item.Gross(), item.adjustment, state.ItemsTotal())) return kInvalidParameter;
     state.items.push_back(item);
     PrintItem(printer, item, state.items.size());
     return kOk;
 }
 
 Status Subtotal(Printer& printer, const Call& call) {
-    if (const Status status = Need(printer.state, Document::FiscalReceipt); status != kOk) return status;
     call.Out(0, FormatMoney(printer.state.Subtotal()));
     return kOk;
 }
 
+}  // namespace
+
 Status Pay(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::FiscalReceipt); status != kOk) return status;
     if (state.ItemsTotal() <= 0) return kNoSuchItem;
     const std::string form = call.Text(0);
-    if (state.FindNamed(state.paymentForms, form) == nullptr) return kUnknownPaymentForm;
+    const NamedTotal* named = state.FindNamed(state.paymentForms, form);
+    if (named == nullptr) return kUnknownPaymentForm;
     const auto amount = ParseMoney(call.Text(1));
-    if (!amount || *amount <= 0) return kInvalidParameter;
-    if (state.payments.empty()) {
+    if (!amount || *amount <= 0 || *amount > kLargestReceipt) return kInvalidParameter;
+    // The change comes out of the first form, cash: no other may pay more
+    // than is still due, so the cash taken always covers the change.
+    if (named != &state.paymentForms.front() && *amount > state.Subtotal() - state.Paid()) return kInvalidParameter;
+    if (state.payments.empty() && state.document == Document::FiscalReceipt) {
         printer.PrintRule();
         printer.PrintColumns("TOTAL R$", FormatMoney(state.Subtotal()));
     }
@@ -121,18 +128,21 @@ Status Pay(Printer& printer, const Call& call) {
     return kOk;
 }
 
+namespace {
+
 Status AdjustItem(Printer& printer, const Call& call, std::size_t first) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
     Item* item = FindItem(state, call.Text(0));
     if (item == nullptr) return kNoSuchItem;
     if (item->cancelled) return kItemCancelled;
     if (item->adjustment != 0) return kAdjustmentExists;
-    const Cents adjustment = Adjustment(item->Gross(), call.Int(first), call.Int(first + 1) != 0, call.Int(first + 2) != 0);
-    if (adjustment == 0 || item->Gross() + adjustment < 0) return kInvalidParameter;
-    item->adjustment = adjustment;
-    printer.PrintColumns(adjustment < 0 ? "desconto item " + call.Text(0) : "acrescimo item " + call.Text(0),
-                         FormatMoney(adjustment));
+    const auto adjustment =
+        Adjustment(item->Gross(), call.Int(first), call.Int(first + 1) != 0, call.Int(first + 2) != 0);
+    if (!adjustment || *adjustment == 0 || !Fits(item->Gross(), *adjustment, state.ItemsTotal() - item->Net()))
+        return kInvalidParameter;
+    item->adjustment = *adjustment;
+    printer.PrintColumns(*adjustment < 0 ? "desconto item " + call.Text(0) : "acrescimo item " + call.Text(0),
+                         FormatMoney(*adjustment));
     return kOk;
 }
 
@@ -141,38 +151,40 @@ Status AdjustItemLong(Printer& printer, const Call& call) { return AdjustItem(pr
 
 Status AdjustSubtotal(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
+    if (state.subtotalAdjusted) return kAdjustmentExists;
     if (state.ItemsTotal() <= 0) return kNoSuchItem;
-    const Cents adjustment = Adjustment(state.ItemsTotal(), call.Int(1), call.Int(2) != 0, call.Int(3) != 0);
-    if (adjustment == 0 || state.ItemsTotal() + adjustment <= 0) return kInvalidParameter;
-    state.subtotalAdjustment = adjustment;
+    const auto adjustment = Adjustment(state.ItemsTotal(), call.Int(1), call.Int(2) != 0, call.Int(3) != 0);
+    if (!adjustment || *adjustment == 0 || !Fits(state.ItemsTotal(), *adjustment, 0)) return kInvalidParameter;
+    state.subtotalAdjustment = *adjustment;
     state.subtotalAdjusted = true;
     printer.PrintColumns("SUBTOTAL", FormatMoney(state.ItemsTotal()));
-    printer.PrintColumns(adjustment < 0 ? "desconto subtotal" : "acrescimo subtotal", FormatMoney(adjustment));
+    printer.PrintColumns(*adjustment < 0 ? "desconto subtotal" : "acrescimo subtotal", FormatMoney(*adjustment));
     return kOk;
 }
 
+// The open receipt, else the last one closed while it is still the last
+// document printed.
 Status CancelReceipt(Printer& printer, const Call&) {
     PrinterState& state = printer.state;
+    const ReceiptBooks books = BooksOf(state);
     if (state.document == Document::FiscalReceipt) {
-        state.dayCancelled += state.Subtotal();
-        state.document = Document::None;
+        BookCancelledOpen(state, books);
         ++state.cancelledReceipts;
         printer.PrintRule();
         printer.PrintCentered("CUPOM FISCAL CANCELADO");
         printer.PrintFooter();
         return kOk;
     }
-    if (state.document != Document::None) return kWrongDocument;
-    // The last receipt, closed, may still be cancelled once.
-    if (state.lastReceiptTotal <= 0) return kNothingToCancel;
-    state.dayCancelled += state.lastReceiptTotal;
+    if (state.lastReceiptCoo == 0 || state.lastReceiptCoo != state.coo) return kNothingToCancel;
+    BookCancelledClosed(state, books);
+    RefundPayments(state, books.net);
     state.lastReceiptTotal = 0;
+    state.lastReceiptCoo = 0;
     ++state.cancelledReceipts;
-    if (const Status status = OpenDocument(printer, Document::NonFiscalVoucher); status != kOk) return status;
-    state.document = Document::None;
+    if (const Status status = OpenDocument(printer); status != kOk) return status;
     printer.PrintHeader("CANCELAMENTO DE CUPOM FISCAL");
     printer.PrintColumns("COO do cupom cancelado", ZeroPadded(state.coo - 1, 6));
+    printer.PrintColumns("VALOR CANCELADO", FormatMoney(books.net));
     printer.PrintFooter();
     return kOk;
 }
@@ -187,22 +199,20 @@ Status CancelItem(Printer& printer, Item* item, std::size_t number) {
 
 Status CancelNumberedItem(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
     Item* item = call.Text(0).empty() ? nullptr : FindItem(state, call.Text(0));
     return CancelItem(printer, item, item == nullptr ? 0 : static_cast<std::size_t>(item - state.items.data()) + 1);
 }
 
 Status CancelLastItem(Printer& printer, const Call&) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
     for (std::size_t i = state.items.size(); i > 0; --i)
         if (!state.items[i - 1].cancelled) return CancelItem(printer, &state.items[i - 1], i);
     return kNoSuchItem;
 }
 
+// Takes part of an item's quantity off; its adjustment lapses with it.
 Status CancelItemPart(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
     Item* item = FindItem(state, call.Text(0));
     if (item == nullptr || call.Text(0).empty()) return kNoSuchItem;
     if (item->cancelled) return kItemCancelled;
@@ -210,6 +220,7 @@ Status CancelItemPart(Printer& printer, const Call& call) {
     if (!quantity || *quantity <= 0 || *quantity >= item->quantity) return kInvalidParameter;
     const Cents before = item->Gross();
     item->quantity -= *quantity;
+    item->cancelledQuantity += *quantity;
     item->adjustment = 0;
     printer.PrintColumns("cancelado parcial item " + call.Text(0) + " " + FormatQuantity(*quantity),
                          FormatMoney(item->Gross() - before));
@@ -218,7 +229,6 @@ Status CancelItemPart(Printer& printer, const Call& call) {
 
 Status CancelItemAdjustment(Printer& printer, const std::string& number, bool surcharge) {
     PrinterState& state = printer.state;
-    if (const Status status = OpenForSale(state); status != kOk) return status;
     Item* item = FindItem(state, number);
     if (item == nullptr) return kNoSuchItem;
     if (item->adjustment == 0 || (item->adjustment > 0) != surcharge) return kNoAdjustment;
@@ -237,8 +247,6 @@ Status CancelNumberedItemAdjustment(Printer& printer, const Call& call) {
 
 Status CancelSubtotalAdjustment(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::FiscalReceipt); status != kOk) return status;
-    if (!state.payments.empty()) return kPaymentStarted;
     const bool surcharge = call.Int(0) != 0;
     if (!state.subtotalAdjusted || state.subtotalAdjustment == 0 || (state.subtotalAdjustment > 0) != surcharge)
         return kNoAdjustment;
@@ -250,7 +258,6 @@ Status CancelSubtotalAdjustment(Printer& printer, const Call& call) {
 }
 
 Status PrintMessage(Printer& printer, const Call& call, std::size_t lines) {
-    if (const Status status = Need(printer.state, Document::FiscalReceipt); status != kOk) return status;
     for (std::size_t i = 0; i < lines; ++i)
         if (!call.Text(i).empty()) printer.Print(call.Text(i));
     return kOk;
@@ -260,7 +267,6 @@ Status PrintOneMessage(Printer& printer, const Call& call) { return PrintMessage
 
 Status Consumer(Printer& printer, const Call& call) {
     PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::FiscalReceipt); status != kOk) return status;
     state.consumerId = call.Text(0);
     state.consumerName = call.Text(1);
     state.consumerAddress = call.Text(2);
@@ -271,38 +277,17 @@ Status Consumer(Printer& printer, const Call& call) {
 // Closing: the whole total paid, the change given, the day's totals moved.
 Status Close(Printer& printer) {
     PrinterState& state = printer.state;
-    if (const Status status = Need(state, Document::FiscalReceipt); status != kOk) return status;
     if (state.ItemsTotal() <= 0) return kNoSuchItem;
     if (state.payments.empty()) return kNoPayment;
     const Cents total = state.Subtotal();
     if (state.Paid() < total) return kNotFullyPaid;
-    const Cents change = state.Paid() - total;
-    for (const Item& item : state.items) {
-        if (item.cancelled) {
-            state.dayCancelled += item.Gross();
-            continue;
-        }
-        state.dayGross += item.Gross();
-        (item.adjustment < 0 ? state.dayDiscounts : state.daySurcharges) += item.adjustment < 0 ? -item.adjustment
-                                                                                               : item.adjustment;
-        for (TaxRate& rate : state.taxRates)
-            if (rate.code == item.taxCode) rate.total += item.Net();
-        ++state.dayItems;
-    }
-    if (state.subtotalAdjustment < 0) state.dayDiscounts -= state.subtotalAdjustment;
-    if (state.subtotalAdjustment > 0) state.daySurcharges += state.subtotalAdjustment;
-    for (const Payment& payment : state.payments) {
-        NamedTotal* form = state.FindNamed(state.paymentForms, payment.form);
-        form->total += payment.amount;
-        ++form->count;
-    }
-    state.paymentForms.front().total -= change;  // change is given in cash
-    state.dayChange += change;
-    state.grandTotal += total;
+    BookClosed(state, BooksOf(state));
+    BookPayments(state, total);
+    for (const Item& item : state.items) state.dayItems += item.cancelled ? 0 : 1;
     state.lastReceiptTotal = total;
+    state.lastReceiptCoo = state.coo;
     ++state.ccf;
-    state.document = Document::None;
-    printer.PrintColumns("TROCO R$", FormatMoney(change));
+    printer.PrintColumns("TROCO R$", FormatMoney(state.Paid() - total));
     printer.PrintColumns("CCF:" + ZeroPadded(state.ccf, 6), "COO:" + ZeroPadded(state.coo, 6));
     printer.PrintFooter();
     return kOk;
@@ -315,31 +300,34 @@ Status CloseWithCoo(Printer& printer, const Call& call) {
 }
 Status CloseReceipt(Printer& printer, const Call&) { return Close(printer); }
 
+constexpr Needs kReceiptOrNone{In(Document::None) | In(Document::FiscalReceipt)};
+
 constexpr HandlerRow kRows[] = {
-    {"TORVA_Fiscal_Abrir_Cupom", OpenReceipt},
-    {"TORVA_Fiscal_Vender_Item", SellItem},
-    {"TORVA_Fiscal_Vender_ItemEX", SellItem},
-    {"TORVA_Fiscal_Vender_Item_AD", SellItem},
-    {"TORVA_Fiscal_Obter_SubTotal", Subtotal},
-    {"TORVA_Fiscal_Pagamento", Pay},
-    {"TORVA_Fiscal_Desconto_Acrescimo_Item", AdjustItemShort},
-    {"TORVA_Fiscal_Desconto_Acrescimo_ItemEX", AdjustItemLong},
-    {"TORVA_Fiscal_Desconto_Acrescimo_Subtotal", AdjustSubtotal},
-    {"TORVA_Fiscal_Cancelar_Cupom", CancelReceipt},
-    {"TORVA_Fiscal_Cancelar_CupomEX", CancelReceipt},
-    {"TORVA_Fiscal_Cancelar_Item", CancelNumberedItem},
-    {"TORVA_Fiscal_Cancelar_Ultimo_Item", CancelLastItem},
-    {"TORVA_Fiscal_Cancelar_Desconto_Acrescimo_Item", CancelLastItemAdjustment},
-    {"TORVA_Fiscal_Cancelar_Desconto_Acrescimo_ItemEX", CancelNumberedItemAdjustment},
-    {"TORVA_Fiscal_Cancelar_Acrescimo_Desconto_Subtotal", CancelSubtotalAdjustment},
-    {"TORVA_Fiscal_Cancelar_Item_Parcial", CancelItemPart},
-    {"TORVA_Fiscal_Imprimir_Mensagem", PrintMessages},
-    {"TORVA_Fiscal_Imprimir_MensagemEX", PrintOneMessage},
-    {"TORVA_Fiscal_Fechar_CupomEX", CloseWithCoo},
-    {"TORVA_Fiscal_Fechar_Cupom", CloseReceipt},
-    {"TORVA_Fiscal_Dados_Consumidor", Consumer},
-    {"TORVA_Fiscal_Fechar_CupomEx", CloseWithCoo},
+    {"TORVA_Fiscal_Abrir_Cupom", OpenReceipt, kIdle, Leaves::Receipt},
+    {"TORVA_Fiscal_Vender_Item", SellItem, kSelling},
+    {"TORVA_Fiscal_Vender_ItemEX", SellItem, kSelling},
+    {"TORVA_Fiscal_Vender_Item_AD", SellItem, kSelling},
+    {"TORVA_Fiscal_Obter_SubTotal", Subtotal, kInReceipt},
+    {"TORVA_Fiscal_Pagamento", Pay, kInReceipt},
+    {"TORVA_Fiscal_Desconto_Acrescimo_Item", AdjustItemShort, kSelling},
+    {"TORVA_Fiscal_Desconto_Acrescimo_ItemEX", AdjustItemLong, kSelling},
+    {"TORVA_Fiscal_Desconto_Acrescimo_Subtotal", AdjustSubtotal, kReceiptBeforePayment},
+    {"TORVA_Fiscal_Cancelar_Cupom", CancelReceipt, kReceiptOrNone, Leaves::Nothing},
+    {"TORVA_Fiscal_Cancelar_CupomEX", CancelReceipt, kReceiptOrNone, Leaves::Nothing},
+    {"TORVA_Fiscal_Cancelar_Item", CancelNumberedItem, kSelling},
+    {"TORVA_Fiscal_Cancelar_Ultimo_Item", CancelLastItem, kSelling},
+    {"TORVA_Fiscal_Cancelar_Desconto_Acrescimo_Item", CancelLastItemAdjustment, kSelling},
+    {"TORVA_Fiscal_Cancelar_Desconto_Acrescimo_ItemEX", CancelNumberedItemAdjustment, kSelling},
+    {"TORVA_Fiscal_Cancelar_Acrescimo_Desconto_Subtotal", CancelSubtotalAdjustment, kReceiptBeforePayment},
+    {"TORVA_Fiscal_Cancelar_Item_Parcial", CancelItemPart, kSelling},
+    {"TORVA_Fiscal_Imprimir_Mensagem", PrintMessages, kInReceipt},
+    {"TORVA_Fiscal_Imprimir_MensagemEX", PrintOneMessage, kInReceipt},
+    {"TORVA_Fiscal_Fechar_CupomEX", CloseWithCoo, kInReceipt, Leaves::Nothing},
+    {"TORVA_Fiscal_Fechar_Cupom", CloseReceipt, kInReceipt, Leaves::Nothing},
+    {"TORVA_Fiscal_Dados_Consumidor", Consumer, kInReceipt},
+    {"TORVA_Fiscal_Fechar_CupomEx", CloseWithCoo, kInReceipt, Leaves::Nothing},
 };
+static_assert(NamesEntryPoints(kRows));
 
 }  // namespace
 

@@ -54,10 +54,39 @@ std::string FormatDecimal(std::int64_t value, int decimals) {
     for (int i = 0; i < decimals; ++i) scale *= 10;
     std::string fraction = std::to_string(magnitude % scale);
     fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
+    const std::string digits = std::to_string(magnitude / scale);
     std::string text = negative ? "-" : "";
-    text += std::to_string(magnitude / scale);
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += '.';
+        text += digits[i];
+    }
     if (decimals > 0) text.append(",").append(fraction);
     return text;
+}
+
+std::vector<Cents> Spread(Cents amount, const std::vector<Cents>& weights) {
+    std::vector<Cents> shares(weights.size(), 0), cut(weights.size(), 0);
+    Cents sum = 0;
+    for (const Cents weight : weights) sum += weight;
+    if (sum <= 0) return shares;
+    const Cents magnitude = amount < 0 ? -amount : amount;
+    Cents left = magnitude;
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+        shares[i] = magnitude * weights[i] / sum;
+        cut[i] = magnitude * weights[i] % sum;
+        left -= shares[i];
+    }
+    // Fewer cents are left than there are weights: one each, largest cut first.
+    for (; left > 0; --left) {
+        std::size_t largest = 0;
+        for (std::size_t i = 1; i < cut.size(); ++i)
+            if (cut[i] > cut[largest]) largest = i;
+        ++shares[largest];
+        cut[largest] = -1;
+    }
+    if (amount < 0)
+        for (Cents& share : shares) share = -share;
+    return shares;
 }
 
 }  // namespace zentrada::virtual_printer

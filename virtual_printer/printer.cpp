@@ -31,14 +31,38 @@ bool SaveStateFile(const PrinterState& state) {
     return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
-Handler FindHandler(std::string_view name) {
-    for (const auto table : {FiscalHandlers(), DocumentHandlers(), QueryHandlers(), SetupHandlers()})
-        for (const HandlerRow& row : table)
-            if (row.name == name) return row.handler;
-    return nullptr;
+Document Left(Leaves leaves, Document before) {
+    switch (leaves) {
+        case Leaves::Same: return before;
+        case Leaves::Nothing: return Document::None;
+        case Leaves::Receipt: return Document::FiscalReceipt;
+        case Leaves::Voucher: return Document::NonFiscalVoucher;
+        case Leaves::Ccd: return Document::Ccd;
+        case Leaves::Report: return Document::ManagementReport;
+    }
+    return before;
 }
 
 }  // namespace
+
+const HandlerRow* FindRow(std::string_view name) {
+    for (const auto table : {FiscalHandlers(), DocumentHandlers(), QueryHandlers(), SetupHandlers()})
+        for (const HandlerRow& row : table)
+            if (row.name == name) return &row;
+    return nullptr;
+}
+
+Status CheckNeeds(const PrinterState& state, const Needs& needs) {
+    if ((needs.documents & In(state.document)) == 0) {
+        if (needs.refusal != kOk) return needs.refusal;
+        if (state.document == Document::None) return kNoDocument;
+        return needs.documents == In(Document::None) ? kDocumentOpen : kWrongDocument;
+    }
+    const bool paying = !state.payments.empty();
+    if (needs.stage == Stage::BeforePayment && paying) return kPaymentStarted;
+    if (needs.stage == Stage::Selling && (paying || state.subtotalAdjusted)) return kPaymentStarted;
+    return kOk;
+}
 
 std::string Call::Text(std::size_t place) const {
     if (place >= arguments_.size() || arguments_[place].kind != Argument::Kind::Text) return {};
@@ -116,14 +140,8 @@ std::string ZeroPadded(int value, int width) {
     return text;
 }
 
-Status Need(const PrinterState& state, Document document) {
-    if (state.document == Document::None) return kNoDocument;
-    return state.document == document ? kOk : kWrongDocument;
-}
-
-Status OpenDocument(Printer& printer, Document document) {
+Status OpenDocument(Printer& printer) {
     PrinterState& state = printer.state;
-    if (state.document != Document::None) return kDocumentOpen;
     const std::string today = Printer::Date();
     if (state.dayOpen && state.dayDate != today) return kReductionPending;
     if (!state.dayOpen) {
@@ -132,7 +150,6 @@ Status OpenDocument(Printer& printer, Document document) {
         state.dayOpen = true;
         state.dayDate = today;
     }
-    state.document = document;
     ++state.coo;
     state.items.clear();
     state.payments.clear();
@@ -142,27 +159,30 @@ Status OpenDocument(Printer& printer, Document document) {
 }
 
 std::int32_t RunPrinter(std::string_view name, std::span<const Argument> arguments) {
-    const Handler handler = FindHandler(name);
-    if (handler == nullptr) return kOk;
-    LoadedState loaded = LoadState(ReadWholeFile(StateFilePath()));
+    const HandlerRow* row = FindRow(name);
+    if (row == nullptr) return kOk;
+    const std::optional<std::string> bytes = ReadWholeFile(StateFilePath());
+    LoadedState loaded = LoadState(bytes);
     const Call call(arguments);
+    Printer printer{loaded.state, {}};
     if (loaded.status != kOk) {
         // A damaged memory answers every call with its status, but its
         // message can still be asked for.
-        if (name != "TORVA_Obter_Mensagem_Erro") return loaded.status;
-        Printer printer{loaded.state, {}};
-        return handler(printer, call);
+        return name == "TORVA_Obter_Mensagem_Erro" ? row->handler(printer, call) : loaded.status;
     }
-    Printer printer{loaded.state, {}};
-    const std::string before = SaveState(loaded.state);
-    const Status status = handler(printer, call);
+    if (const Status refused = CheckNeeds(loaded.state, row->needs); refused != kOk) return refused;
+    // A memory reads back as it was written, so its bytes tell a change.
+    const std::string before = bytes ? *bytes : SaveState(loaded.state);
+    const Status status = row->handler(printer, call);
+    if (status != kOk) return status;  // what the handler changed is dropped
+    printer.state.document = Left(row->leaves, printer.state.document);
     if (!printer.printed.empty()) {
         std::string roll;
         for (const std::string& line : printer.printed) roll += line + "\n";
         WriteWholeFile(RollFilePath(), roll, "ab");
     }
     if (SaveState(printer.state) != before && !SaveStateFile(printer.state)) return kStateNotSaved;
-    return status;
+    return kOk;
 }
 
 }  // namespace zentrada::virtual_printer

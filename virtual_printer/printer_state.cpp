@@ -1,6 +1,7 @@
 #include "virtual_printer/printer_state.h"
 
 #include <charconv>
+#include <cstdint>
 #include <variant>
 
 namespace zentrada::virtual_printer {
@@ -15,6 +16,7 @@ using Field = std::variant<bool PrinterState::*, std::int32_t PrinterState::*, C
 struct NamedField {
     const char* name;
     Field field;
+    bool signedNumber = false;  // else a number below 0 marks the file damaged
 };
 const NamedField kFields[] = {
     {"dia_aberto", &PrinterState::dayOpen},
@@ -22,7 +24,7 @@ const NamedField kFields[] = {
     {"data_ultima_reducao", &PrinterState::lastReductionDate},
     {"linhas_impressas", &PrinterState::linesPrinted},
     {"itens_do_dia", &PrinterState::dayItems},
-    {"subtotal_ajuste", &PrinterState::subtotalAdjustment},
+    {"subtotal_ajuste", &PrinterState::subtotalAdjustment, true},
     {"subtotal_ajustado", &PrinterState::subtotalAdjusted},
     {"consumidor_id", &PrinterState::consumerId},
     {"consumidor_nome", &PrinterState::consumerName},
@@ -36,12 +38,17 @@ const NamedField kFields[] = {
     {"leituras_x", &PrinterState::readingsX},
     {"cupons_cancelados", &PrinterState::cancelledReceipts},
     {"gt", &PrinterState::grandTotal},
+    {"gt_inicial", &PrinterState::dayStartGrandTotal},
     {"venda_bruta", &PrinterState::dayGross},
     {"cancelamentos", &PrinterState::dayCancelled},
     {"descontos", &PrinterState::dayDiscounts},
     {"acrescimos", &PrinterState::daySurcharges},
     {"troco", &PrinterState::dayChange},
+    {"total_f", &PrinterState::daySubstituted},
+    {"total_i", &PrinterState::dayExempt},
+    {"total_n", &PrinterState::dayNotLevied},
     {"ultimo_cupom", &PrinterState::lastReceiptTotal},
+    {"coo_ultimo_cupom", &PrinterState::lastReceiptCoo},
     {"operador", &PrinterState::operatorName},
 };
 
@@ -67,6 +74,12 @@ bool ToNumber(const std::string& text, T& value) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
+// A number of the file, read only when it lies in [least, most].
+template <class T>
+bool ToNumber(const std::string& text, T& value, std::int64_t least, std::int64_t most = INT64_MAX) {
+    return ToNumber(text, value) && value >= least && value <= most;
+}
+
 std::string Join(std::initializer_list<std::string> parts) {
     std::string line;
     bool first = true;
@@ -86,50 +99,13 @@ void SaveNamed(std::string& out, const char* key, const std::vector<NamedTotal>&
 
 bool LoadNamed(const std::vector<std::string>& parts, std::vector<NamedTotal>& table) {
     NamedTotal entry;
-    if (parts.size() != 3 || !ToNumber(parts[1], entry.total) || !ToNumber(parts[2], entry.count)) return false;
+    if (parts.size() != 3 || !ToNumber(parts[1], entry.total, 0) || !ToNumber(parts[2], entry.count, 0)) return false;
     entry.name = parts[0];
     table.push_back(entry);
     return true;
 }
 
 bool LoadRow(PrinterState& state, const std::string& key, const std::string& value) {
-    const std::vector<std::string> parts = Split(value);
-    if (key == "documento") {
-        int document = 0;
-        if (!ToNumber(value, document) || document < 0 || document > 4) return false;
-        state.document = static_cast<Document>(document);
-        return true;
-    }
-    if (key == "item") {
-        Item item;
-        int cancelled = 0;
-        if (parts.size() != 8 || !ToNumber(parts[4], item.quantity) || !ToNumber(parts[5], item.unitPrice) ||
-            !ToNumber(parts[6], item.adjustment) || !ToNumber(parts[7], cancelled))
-            return false;
-        item.code = parts[0], item.description = parts[1], item.taxCode = parts[2], item.unit = parts[3];
-        item.cancelled = cancelled != 0;
-        state.items.push_back(item);
-        return true;
-    }
-    if (key == "pagamento") {
-        Payment payment;
-        if (parts.size() != 2 || !ToNumber(parts[1], payment.amount)) return false;
-        payment.form = parts[0];
-        state.payments.push_back(payment);
-        return true;
-    }
-    if (key == "aliquota") {
-        TaxRate rate;
-        if (parts.size() != 3 || !ToNumber(parts[1], rate.rate) || !ToNumber(parts[2], rate.total)) return false;
-        rate.code = parts[0];
-        state.taxRates.push_back(rate);
-        return true;
-    }
-    if (key == "forma") return LoadNamed(parts, state.paymentForms);
-    if (key == "totalizador") return LoadNamed(parts, state.nonFiscalTotalizers);
-    if (key == "gerencial") return LoadNamed(parts, state.reports);
-    if (key == "cliche") return state.cliche.push_back(value), true;
-    if (key == "opcao") return state.settings.push_back(value), true;
     for (const NamedField& named : kFields) {
         if (key != named.name) continue;
         return std::visit(
@@ -144,11 +120,54 @@ bool LoadRow(PrinterState& state, const std::string& key, const std::string& val
                     target = value == "1";
                     return true;
                 } else {
-                    return ToNumber(value, target);
+                    return ToNumber(value, target, named.signedNumber ? INT64_MIN : 0);
                 }
             },
             named.field);
     }
+    if (key == "cliche") return state.cliche.push_back(value), true;
+    if (key == "opcao") return state.settings.push_back(value), true;
+    const std::vector<std::string> parts = Split(value);
+    if (key == "documento") {
+        int document = 0;
+        if (!ToNumber(value, document) || document < 0 || document > 4) return false;
+        state.document = static_cast<Document>(document);
+        return true;
+    }
+    if (key == "item") {
+        // Files written before partial cancellations were kept lack the ninth.
+        Item item;
+        int cancelled = 0;
+        if ((parts.size() != 8 && parts.size() != 9) || !ToNumber(parts[4], item.quantity, 1, kLargestQuantity) ||
+            !ToNumber(parts[5], item.unitPrice, 1, kLargestReceipt) ||
+            !ToNumber(parts[6], item.adjustment, -kLargestReceipt, kLargestReceipt) ||
+            !ToNumber(parts[7], cancelled, 0, 1) ||
+            (parts.size() == 9 && !ToNumber(parts[8], item.cancelledQuantity, 0, kLargestQuantity)))
+            return false;
+        item.code = parts[0], item.description = parts[1], item.taxCode = parts[2], item.unit = parts[3];
+        item.cancelled = cancelled != 0;
+        state.items.push_back(item);
+        return true;
+    }
+    if (key == "pagamento") {
+        Payment payment;
+        if (parts.size() != 2 || !ToNumber(parts[1], payment.amount, 1)) return false;
+        payment.form = parts[0];
+        state.payments.push_back(payment);
+        return true;
+    }
+    if (key == "aliquota") {
+        TaxRate rate;
+        if (parts.size() != 3 || !ToNumber(parts[1], rate.rate, 1, 9999) || !ToNumber(parts[2], rate.total, 0) ||
+            parts[0].size() < 2 || (parts[0][0] != 'T' && parts[0][0] != 'S'))
+            return false;
+        rate.code = parts[0];
+        state.taxRates.push_back(rate);
+        return true;
+    }
+    if (key == "forma") return LoadNamed(parts, state.paymentForms);
+    if (key == "totalizador") return LoadNamed(parts, state.nonFiscalTotalizers);
+    if (key == "gerencial") return LoadNamed(parts, state.reports);
     return false;
 }
 
@@ -174,6 +193,15 @@ Cents PrinterState::Paid() const {
     Cents paid = 0;
     for (const Payment& payment : payments) paid += payment.amount;
     return paid;
+}
+
+Cents* PrinterState::RateTotal(const std::string& code) {
+    for (TaxRate& rate : taxRates)
+        if (rate.code == code) return &rate.total;
+    if (code == "F" || code == "F1") return &daySubstituted;
+    if (code == "I" || code == "I1") return &dayExempt;
+    if (code == "N" || code == "N1") return &dayNotLevied;
+    return nullptr;
 }
 
 const TaxRate* PrinterState::FindTaxRate(const std::string& code) const {
@@ -208,7 +236,7 @@ std::string SaveState(const PrinterState& state) {
         out += "item=" +
                Join({Clean(item.code), Clean(item.description), Clean(item.taxCode), Clean(item.unit),
                      std::to_string(item.quantity), std::to_string(item.unitPrice), std::to_string(item.adjustment),
-                     item.cancelled ? "1" : "0"}) +
+                     item.cancelled ? "1" : "0", std::to_string(item.cancelledQuantity)}) +
                "\n";
     for (const Payment& payment : state.payments)
         out += "pagamento=" + Join({Clean(payment.form), std::to_string(payment.amount)}) + "\n";
@@ -235,6 +263,7 @@ LoadedState LoadState(const std::optional<std::string>& fileBytes) {
     if (version != PrinterState::kVersion) return {PrinterState::Factory(), kStateOtherVersion};
 
     PrinterState state;  // the file holds every table, so nothing comes from the factory
+    state.dayStartGrandTotal = -1;
     bool ended = false;
     for (std::size_t start = headerEnd + 1; start < text.size();) {
         std::size_t end = text.find('\n', start);
@@ -252,6 +281,8 @@ LoadedState LoadState(const std::optional<std::string>& fileBytes) {
     }
     // A file cut short lacks its last line.
     if (!ended) return {PrinterState::Factory(), kStateDamaged};
+    // Files written before the GT of the day's start was kept.
+    if (state.dayStartGrandTotal < 0) state.dayStartGrandTotal = state.grandTotal - state.dayGross;
     return {std::move(state), kOk};
 }
 

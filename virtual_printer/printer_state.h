@@ -18,11 +18,14 @@ enum class Document { None, FiscalReceipt, NonFiscalVoucher, Ccd, ManagementRepo
 
 struct Item {
     std::string code, description, taxCode, unit;
-    Milli quantity = 0;
+    Milli quantity = 0;  // what still stands, after partial cancellations
     Cents unitPrice = 0;
     Cents adjustment = 0;  // item discount (negative) or surcharge (positive)
     bool cancelled = false;
+    Milli cancelledQuantity = 0;  // taken off by partial cancellations
     Cents Gross() const { return Times(unitPrice, quantity); }
+    // As sold, before any partial cancellation.
+    Cents SoldGross() const { return Times(unitPrice, quantity + cancelledQuantity); }
     Cents Net() const { return cancelled ? 0 : Gross() + adjustment; }
 };
 
@@ -72,8 +75,11 @@ struct PrinterState {
 
     // Totals of the fiscal day, and the grand total that never goes back.
     Cents grandTotal = 0;
+    Cents dayStartGrandTotal = 0;  // the GT when the day's totals were last cleared
     Cents dayGross = 0, dayCancelled = 0, dayDiscounts = 0, daySurcharges = 0, dayChange = 0;
+    Cents daySubstituted = 0, dayExempt = 0, dayNotLevied = 0;  // the day's net on F, I and N
     Cents lastReceiptTotal = 0;
+    std::int32_t lastReceiptCoo = 0;  // the closed receipt that may still be cancelled
 
     // Tables.
     std::vector<TaxRate> taxRates;
@@ -91,6 +97,9 @@ struct PrinterState {
     Cents Subtotal() const { return ItemsTotal() + subtotalAdjustment; }
     Cents Paid() const;
     const TaxRate* FindTaxRate(const std::string& code) const;
+    // The day's net total of a tax code (T1.., S1.., F, I, N, and F1, I1,
+    // N1 for the last three); nothing for a code not programmed.
+    Cents* RateTotal(const std::string& code);
     NamedTotal* FindNamed(std::vector<NamedTotal>& table, const std::string& name);
 };
 

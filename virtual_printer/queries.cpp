@@ -2,6 +2,7 @@
 // Brazilian text ("29,80"); a list puts ";" between its entries (a "|"
 // would split the agent's response record).
 
+#include "virtual_printer/books.h"
 #include "virtual_printer/printer.h"
 
 namespace zentrada::virtual_printer {
@@ -19,11 +20,22 @@ std::string List(const Entries& entries, Format format) {
     return text;
 }
 
+// The day's net sales, or the tax on them, on the ISS rates (S) or on
+// the ICMS ones (T, and F, I and N, which bear none).
 Cents RateTotals(const PrinterState& state, char kind, bool tax) {
     Cents total = 0;
     for (const TaxRate& rate : state.taxRates)
         if (!rate.code.empty() && rate.code[0] == kind) total += tax ? Percent(rate.total, rate.rate) : rate.total;
+    if (kind == 'T' && !tax) total += state.daySubstituted + state.dayExempt + state.dayNotLevied;
     return total;
+}
+
+// "T1 26,82;...;S1 0,00;F 0,00;I 0,00;N 0,00"
+std::string DayRates(const PrinterState& s) {
+    std::string text;
+    for (const TaxRate& rate : s.taxRates) text += rate.code + " " + FormatMoney(rate.total) + ";";
+    return text + "F " + FormatMoney(s.daySubstituted) + ";I " + FormatMoney(s.dayExempt) + ";N " +
+           FormatMoney(s.dayNotLevied);
 }
 
 const char* DocumentName(Document document) {
@@ -77,16 +89,14 @@ Status RatesOfReceipt(Printer& printer, const Call& call) {
     const PrinterState& s = printer.state;
     call.Out(0, List(s.taxRates, [](const TaxRate& r) { return r.code; }));
     call.Out(1, List(s.taxRates, [](const TaxRate& r) { return FormatDecimal(r.rate, 2); }));
-    Cents perRate[64] = {};
-    for (const Item& item : s.items)
-        for (std::size_t i = 0; i < s.taxRates.size() && i < 64; ++i)
-            if (s.taxRates[i].code == item.taxCode) perRate[i] += item.Net();
-    std::string totals;
-    for (std::size_t i = 0; i < s.taxRates.size() && i < 64; ++i) {
-        if (i) totals += ';';
-        totals += FormatMoney(perRate[i]);
-    }
-    call.Out(2, totals);
+    // The open receipt's net per rate, its subtotal adjustment shared out.
+    const ReceiptBooks books = s.document == Document::FiscalReceipt ? BooksOf(s) : ReceiptBooks{};
+    call.Out(2, List(s.taxRates, [&](const TaxRate& r) {
+                 Cents net = 0;
+                 for (const auto& [code, total] : books.rates)
+                     if (code == r.code) net = total;
+                 return FormatMoney(net);
+             }));
     return kOk;
 }
 
@@ -133,14 +143,14 @@ Status TotalOfDays(Printer& printer, const Call& call) {
     return kOk;
 }
 
-const HandlerRow kRows[] = {
+constexpr HandlerRow kRows[] = {
     ZV_ANSWER(Obter_Dados_Usuario, List(s.cliche, [](const std::string& l) { return l; })),
     ZV_ANSWER(Obter_Tabela_Aliquotas, List(s.taxRates, [](const TaxRate& r) { return r.code + " " + FormatDecimal(r.rate, 2); })),
     ZV_ANSWER(Obter_Tabela_Pagamentos, List(s.paymentForms, [](const NamedTotal& f) { return f.name; })),
     ZV_ANSWER(Obter_Tabela_NaoFiscais, List(s.nonFiscalTotalizers, [](const NamedTotal& t) { return t.name; })),
     ZV_ANSWER(Obter_Tabela_Relatorios_Gerenciais, List(s.reports, [](const NamedTotal& r) { return r.name; })),
     ZV_ANSWER(Obter_Total_Cancelado, FormatMoney(s.dayCancelled)),
-    ZV_ANSWER(Obter_Total_Aliquotas, List(s.taxRates, [](const TaxRate& r) { return r.code + " " + FormatMoney(r.total); })),
+    ZV_ANSWER(Obter_Total_Aliquotas, DayRates(s)),
     ZV_ANSWER(Obter_Total_Bruto, FormatMoney(s.dayGross)),
     ZV_ANSWER(Obter_Total_Descontos, FormatMoney(s.dayDiscounts)),
     ZV_ANSWER(Obter_Total_Acrescimos, FormatMoney(s.daySurcharges)),
@@ -195,6 +205,7 @@ const HandlerRow kRows[] = {
     {"TORVA_Obter_Estado_Horario_Verao", NumberZero},
     {"TORVA_Obter_Estado_ReducaoZ_Automatica", NumberZero},
 };
+static_assert(NamesEntryPoints(kRows));
 
 }  // namespace
 

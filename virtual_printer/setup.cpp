@@ -70,7 +70,6 @@ Status Option(Printer& printer, const std::string& name, const std::string& valu
 #define ZV_OPTION_TEXT(name) {"TORVA_" #name, [](Printer& p, const Call& c) { return Option(p, #name, c.Text(0)); }}
 
 Status Cheque(Printer& printer, const Call& call) {
-    if (printer.state.document != Document::None) return kDocumentOpen;
     const auto amount = ParseMoney(call.Text(1));
     if (!amount || *amount <= 0) return kInvalidParameter;
     printer.Print("== CHEQUE ==  banco " + call.Text(0));
@@ -106,7 +105,7 @@ Status FeedPaper(Printer& printer, const Call& call) {
     return kOk;
 }
 
-const HandlerRow kRows[] = {
+constexpr HandlerRow kRows[] = {
     {"TORVA_Config_Aliquota", ProgramTaxRate},
     {"TORVA_Config_Relatorio_Gerencial", ProgramReport},
     {"TORVA_Config_Forma_Pagamento", ProgramPaymentForm},
@@ -128,14 +127,15 @@ const HandlerRow kRows[] = {
     ZV_OPTION_INT(Config_Habilita_EAD),
     ZV_OPTION_INT(Config_ReducaoZ_Automatica),
     ZV_OPTION_INT(Config_Download_Segmentado_MFD),
-    {"TORVA_Cheque_Imprimir", Cheque},
-    {"TORVA_Cheque_ImprimirEX", Cheque},
+    {"TORVA_Cheque_Imprimir", Cheque, kIdle},
+    {"TORVA_Cheque_ImprimirEX", Cheque, kIdle},
     {"TORVA_Cheque_Imprimir_Endosso", Endorsement},
     {"TORVA_Autenticar_Imprimir", Authenticate},
     {"TORVA_Autenticar_Reimprimir", Reauthenticate},
     {"TORVA_Impressora_Cortar_Papel", CutPaper},
     {"TORVA_Impressora_Avancar_Papel", FeedPaper},
 };
+static_assert(NamesEntryPoints(kRows));
 
 }  // namespace
 
