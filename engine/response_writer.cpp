@@ -116,6 +116,7 @@ void ResponseWriter::WriteResponse(const std::vector<std::string>& fields) {
     // journal, in order.
     if (!failed_ && file_.Append(record)) {
         written_ = true;
+        if (copy_) copy_(record);
         return;
     }
     if (!failed_) log_.WriteLog(FillPattern(texts::kResponseNotWritten, {file_.Path()}));
