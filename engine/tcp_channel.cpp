@@ -240,7 +240,7 @@ void TcpChannel::Accept() {
         auto connection =
             std::make_shared<Connection>(std::move(*socket), peer.address, peer.port, [this] { return StatusAnswer(); });
         // A refused client is told at once; it holds no slot.
-        if (slots_.size() >= environment_.tcp.maxConnections) {
+        if (live_ >= environment_.tcp.maxConnections) {
             Refuse(connection->Peer());
             connection->Send(ErrorLine(texts::kTcpErrorBusy));
             connection->End(shared_.OutputDirectory(), log_);
@@ -248,8 +248,10 @@ void TcpChannel::Accept() {
         }
         refusing_ = false;
         auto ended = std::make_shared<std::atomic<bool>>(false);
+        ++live_;
         slots_.push_back(Slot{std::thread([this, connection, ended] {
                                   Serve(connection);
+                                  --live_;
                                   *ended = true;
                               }),
                               ended});
@@ -287,8 +289,12 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
             name = RequestFileName(connection->Address(), connection->PeerPort(), nextRequest_++);
             path = platform::JoinPath(environment_.spoolDirectory, name);
         } while (platform::FileExists(path));
+        // One forced write, of the bytes: the directory's entry is not
+        // forced. Once the worker has sent a line the journal names the
+        // request, so a power cut that takes the entry can lose a request
+        // never run, never run one twice.
         std::optional<platform::FileEntry> entry;
-        if (platform::WriteFileBytes(path, bytes, true, environment_.durableRecords))
+        if (platform::WriteFileBytes(path, bytes, false, environment_.durableRecords))
             entry = platform::FindFile(path);
         if (!entry) {
             platform::RemoveFile(path);

@@ -71,6 +71,7 @@ private:
         std::shared_ptr<std::atomic<bool>> ended;
     };
     std::list<Slot> slots_;  // the acceptor's
+    std::atomic<std::size_t> live_{0};  // connections served, until their thread ends
     bool refusing_ = false;  // "too many connections" logged until a slot frees
 };
 
