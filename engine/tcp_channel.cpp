@@ -22,6 +22,8 @@ using namespace std::chrono_literals;
 // How long a connection's thread waits on its socket before it looks at the
 // clock and at a stop again.
 constexpr auto kTurn = 50ms;
+// How often a port in use is tried again.
+constexpr auto kRelisten = 2s;
 
 std::string Seconds(std::chrono::milliseconds span) {
     return std::to_string((span.count() + 999) / 1000);
@@ -178,22 +180,33 @@ bool TcpChannel::Start() {
         return false;
     }
     listener_ = std::make_unique<platform::Socket>();
+    if (!Listen(true)) return false;
+    acceptor_ = std::thread([this] { Accept(); });
+    return true;
+}
+
+bool TcpChannel::Listen(bool first) {
+    const ChannelSettings& settings = environment_.tcp;
     const std::string port = std::to_string(settings.port);
     switch (platform::Listen(settings.address, settings.port, *listener_)) {
         case platform::ListenResult::Listening:
-            break;
+            port_ = platform::LocalPort(*listener_);
+            log_.WriteLog(FillPattern(texts::kTcpListening, {settings.address, std::to_string(port_)}));
+            return true;
         case platform::ListenResult::AddressInUse:
-            log_.WriteLog(FillPattern(texts::kTcpPortInUse, {port, settings.address}));
+            // Tried again while the agent runs: the port may be held by
+            // the connections of a run just ended.
+            if (first) {
+                log_.WriteLog(FillPattern(texts::kTcpPortInUse, {port, settings.address}));
+                acceptor_ = std::thread([this] { Accept(); });
+            }
             return false;
         case platform::ListenResult::BadAddress:
         case platform::ListenResult::Failed:
-            log_.WriteLog(FillPattern(texts::kTcpListenFailed, {settings.address, port}));
+            if (first) log_.WriteLog(FillPattern(texts::kTcpListenFailed, {settings.address, port}));
             return false;
     }
-    port_ = platform::LocalPort(*listener_);
-    log_.WriteLog(FillPattern(texts::kTcpListening, {settings.address, std::to_string(port_)}));
-    acceptor_ = std::thread([this] { Accept(); });
-    return true;
+    return false;
 }
 
 void TcpChannel::Stop() {
@@ -224,6 +237,14 @@ void TcpChannel::Refuse(const std::string& peer) {
 }
 
 void TcpChannel::Accept() {
+    for (auto waited = 0ms; !listener_->Valid(); waited += kTurn) {
+        if (stopping_) return;
+        std::this_thread::sleep_for(kTurn);
+        if (waited >= kRelisten) {
+            waited = 0ms;
+            Listen(false);
+        }
+    }
     while (!stopping_) {
         for (auto slot = slots_.begin(); slot != slots_.end();) {
             if (!*slot->ended) {

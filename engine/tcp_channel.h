@@ -39,7 +39,7 @@ public:
     TcpChannel& operator=(const TcpChannel&) = delete;
 
     // Listens as the settings say; false, logged, when it cannot: the files
-    // are served all the same.
+    // are served all the same. A port in use is tried again every 2 s.
     bool Start();
     // Closes the listener and every connection. Requests queued stay in the
     // spool directory for the next start.
@@ -50,6 +50,8 @@ public:
     class Connection;
 
 private:
+    // Logs the outcome at the first try only.
+    bool Listen(bool first);
     void Accept();
     void Serve(const std::shared_ptr<Connection>& connection);
     // The answer to "?": the status as `--status` tells it, line by line.

@@ -191,8 +191,8 @@ inline constexpr char kSeeHelp[] = "Use --help para ver as op\xE7\xF5" "es.";
 // Address, port.
 inline constexpr char kTcpListening[] = "Canal TCP escutando em %s, porta %s.";
 inline constexpr char kTcpPortInUse[] =
-    "Canal TCP n\xE3o iniciado: a porta %s j\xE1 est\xE1 em uso em %s. Os arquivos de comando continuam sendo "
-    "atendidos.";
+    "Canal TCP n\xE3o iniciado: a porta %s j\xE1 est\xE1 em uso em %s; nova tentativa a cada 2 segundos. Os "
+    "arquivos de comando continuam sendo atendidos.";
 // Address, port.
 inline constexpr char kTcpListenFailed[] =
     "Canal TCP n\xE3o iniciado: n\xE3o foi poss\xED" "vel escutar em %s, porta %s. Os arquivos de comando "

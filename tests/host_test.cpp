@@ -149,7 +149,8 @@ public:
 
     // False when the settings cannot be stored without touching the
     // machine's own.
-    bool Store(const fs::path& in, const fs::path& out, bool simpleMode, const fs::path& metrics = {}) {
+    bool Store(const fs::path& in, const fs::path& out, bool simpleMode, const fs::path& metrics = {},
+               std::uint16_t tcpPort = 0) {
 #if defined(_WIN32)
         const HKEY key = MakeKey(kSettingsKey);
         if (key == nullptr) return false;
@@ -158,12 +159,15 @@ public:
         const BYTE flag = simpleMode ? 1 : 0;
         RegSetValueExA(key, "SimgleMode", 0, REG_BINARY, &flag, 1);
         if (!metrics.empty()) SetText(key, "MetricsDirectory", metrics.string());
+        const DWORD port = tcpPort;
+        if (tcpPort != 0) RegSetValueExA(key, "TcpPort", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), sizeof port);
         RegCloseKey(key);
 #else
         WriteFile(directory_ / "zentrada.conf", "# caixa de teste\r\nWorkDirectoryIn=" + in.string() +
                                                      "\r\nWorkDirectoryOut = " + out.string() +
                                                      "\r\nSimgleMode=" + (simpleMode ? "1" : "0") + "\r\n" +
-                                                     (metrics.empty() ? "" : "MetricsDirectory=" + metrics.string() + "\n"));
+                                                     (metrics.empty() ? "" : "MetricsDirectory=" + metrics.string() + "\n") +
+                                                     (tcpPort == 0 ? "" : "TcpPort=" + std::to_string(tcpPort) + "\n"));
 #endif
         return true;
     }
@@ -646,8 +650,8 @@ TEST_F(HostProcessTest, ARequestCutShortByAKillIsPutRightAndNeverRunAgain) {
         ASSERT_EQ(platform::ListenResult::Listening, platform::Listen("127.0.0.1", 0, probe));
         port = platform::LocalPort(probe);
     }
-    WriteFile(dir_ / "zentrada.conf", "WorkDirectoryIn=" + in.string() + "\r\nWorkDirectoryOut=" + out.string() +
-                                          "\r\nTcpPort=" + std::to_string(port) + "\r\n");
+    MachineSettings settings(dir_);
+    if (!settings.Store(in, out, false, {}, port)) GTEST_SKIP() << "this machine has settings of its own";
     WriteFile(faults, "stuck TORVA_Fiscal_Cancelar_Item\n");
     const std::vector<std::string> environment = {"TORVA_MODE=recorder", "TORVA_TRACE=" + trace.string(),
                                                   "TORVA_FAULTS=" + faults.string()};

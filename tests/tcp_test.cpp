@@ -196,7 +196,8 @@ TEST_F(TcpTest, AClientThatGoesLosesNothingAndRunsNothingHalfSent) {
 }
 
 // Each bound answers with its reason, closes the connection, logs it, and
-// runs nothing of what was sent; the port in use leaves the files served.
+// runs nothing of what was sent; the port in use leaves the files served
+// and is tried again.
 TEST_F(TcpTest, EveryBoundRefusesLogsAndRunsNothing) {
     environment.tcp.token = "segredo";
     environment.tcp.maxConnections = 3;
@@ -263,6 +264,9 @@ TEST_F(TcpTest, EveryBoundRefusesLogsAndRunsNothing) {
     EXPECT_TRUE(Eventually([&] { return Log().find("j\xE1 est\xE1 em uso") != std::string::npos; })) << Log();
     Drop("DEPOIS.FPI", {"TORVA_Fiscal_Imprimir_MensagemEX|arquivo|", "."});
     EXPECT_TRUE(Eventually([&] { return !FilesLike(out(), "DEPOIS_", ".fpo").empty(); }));
+    // Once the port is free the channel takes it.
+    taken.Close();
+    EXPECT_TRUE(Eventually([&] { return Count(Log(), "Canal TCP escutando") == 2; }));
 }
 
 TEST(TcpChannel, AWiderAddressNeedsAToken) {
