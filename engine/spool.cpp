@@ -18,11 +18,10 @@ std::string RequestFileName(std::string_view address, std::uint16_t port, std::u
 }
 
 bool IsWholeRequest(std::string_view bytes) {
-    if (!bytes.ends_with('\n')) return false;
-    bytes.remove_suffix(1);
-    const auto start = bytes.rfind('\n');
-    return IsRequestEndLine(bytes.substr(start == std::string_view::npos ? 0 : start + 1)) &&
-           HasEndMarker(FoldTextMode(bytes));
+    if (!bytes.ends_with('\n') || !HasEndMarker(FoldTextMode(bytes))) return false;
+    const std::string_view lines = bytes.substr(0, bytes.size() - 1);
+    const auto start = lines.rfind('\n');
+    return IsRequestEndLine(lines.substr(start == std::string_view::npos ? 0 : start + 1));
 }
 
 void KeepUndeliveredAnswers(const std::string& responsePath, const std::string& outputDirectory, const AgentLog& log) {

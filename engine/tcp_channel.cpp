@@ -287,7 +287,9 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
     bool peerEnded = false;
     const Clock::time_point connected = Clock::now();
     Clock::time_point lastActivity = connected;
-    std::optional<Clock::time_point> requestStart;
+    // When the request arriving began; `arriving` while one does.
+    Clock::time_point requestStart = connected;
+    bool arriving = false;
     std::vector<RequestFramer::Item> items;
     std::string buffer(64 * 1024, '\0');
 
@@ -379,20 +381,17 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
                 }
                 // The first line was no token.
                 if (!closing && !authorized && framer.SawLine()) refuseToken();
-                if (!framer.Midway()) {
-                    requestStart.reset();
-                } else if (!requestStart || completed) {
-                    requestStart = lastActivity;
-                }
+                if (framer.Midway() && (!arriving || completed)) requestStart = lastActivity;
+                arriving = framer.Midway();
             }
         }
         if (closing) break;
         const Clock::time_point now = Clock::now();
         if (!authorized && now - connected > settings.arrivalLimit) {
             refuseToken();
-        } else if (requestStart && now - *requestStart > settings.arrivalLimit) {
+        } else if (arriving && now - requestStart > settings.arrivalLimit) {
             close(texts::kTcpErrorTooSlow, FillPattern(texts::kTcpRequestTooSlow, {peer, Seconds(settings.arrivalLimit)}));
-        } else if (!requestStart && !state.busy && !state.sending && now - lastActivity > settings.idleLimit) {
+        } else if (!arriving && !state.busy && !state.sending && now - lastActivity > settings.idleLimit) {
             log_.WriteLog(FillPattern(texts::kTcpIdle, {peer, Seconds(settings.idleLimit)}));
             break;
         }

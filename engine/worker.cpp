@@ -240,21 +240,18 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response, RequestC
     // the journal, the answers' durable copy until then.
     if (environment_.durableRecords) response.Sync();
     journal_.Finished();
+    // The client has its end line as soon as the answers are whole: a crash
+    // from here on finishes the request without running it again.
+    const std::string written = responses.Written() ? response.Path() : std::string();
+    const auto delivery =
+        client != nullptr ? client->Finish(records, written) : RequestClient::Delivery::Delivered;
     shared_.status.FileRun(outcome.failed, outcome.succeeded,
                            std::max<double>(0, static_cast<double>(platform::FileClockNow() - file.entry.lastWriteNs) / 1e9));
     executed_.Finish(file.directory, file.entry);
-    if (client == nullptr) return;
-    const std::string written = responses.Written() ? response.Path() : std::string();
-    switch (client->Finish(records, written)) {
-        case RequestClient::Delivery::Delivered:
-            if (!written.empty()) platform::RemoveFile(written);
-            break;
-        case RequestClient::Delivery::Undelivered:
-            if (!written.empty()) KeepUndeliveredAnswers(written, shared_.OutputDirectory(), log_);
-            break;
-        case RequestClient::Delivery::Later:
-            break;
-    }
+    if (client == nullptr || written.empty()) return;
+    if (delivery == RequestClient::Delivery::Delivered) platform::RemoveFile(written);
+    if (delivery == RequestClient::Delivery::Undelivered)
+        KeepUndeliveredAnswers(written, shared_.OutputDirectory(), log_);
 }
 
 Worker::PassOutcome Worker::RunPasses(std::string_view text, ResponseWriter& responses) {

@@ -7,6 +7,7 @@
 
 #include "agent_fixture.h"
 #include "engine/request_framer.h"
+#include "engine/spool.h"
 #include "engine/tcp_channel.h"
 #include "engine/tcp_client.h"
 #include "platform/socket.h"
@@ -269,7 +270,28 @@ TEST_F(TcpTest, EveryBoundRefusesLogsAndRunsNothing) {
     EXPECT_TRUE(Eventually([&] { return Count(Log(), "Canal TCP escutando") == 2; }));
 }
 
-TEST(TcpChannel, AWiderAddressNeedsAToken) {
+// Requests stored whole by a run that was killed are run at the next start,
+// their answers kept in the output directory; pieces are never run.
+TEST_F(TcpTest, RequestsLeftInTheSpoolDirectoryRunAtStart) {
+    fs::create_directories(environment.spoolDirectory);
+    WriteBytes(root / "spool/TCP_127.0.0.1_5000_1.FPI", "TORVA_Fiscal_Imprimir_MensagemEX|inteiro|\r\n.\r\n");
+    WriteBytes(root / "spool/TCP_127.0.0.1_5000_2.FPI", "TORVA_Fiscal_Imprimir_MensagemEX|pedaco|\r\n.");
+    WriteBytes(root / "spool/TCP_127.0.0.1_5000_0_20261208_101010.fpo", "Line 1: 0|\r\r\n");
+    StartAgent();
+    ASSERT_TRUE(Eventually([&] { return FilesLike(out(), "TCP_127.0.0.1_5000_", ".fpo").size() == 2; })) << Log();
+    EXPECT_TRUE(Eventually([&] { return Spool().empty(); }));
+    const std::string trace = ReadBytes(root / "trace.txt");
+    EXPECT_EQ(1u, Count(trace, "|inteiro|"));
+    EXPECT_EQ(0u, Count(trace, "pedaco"));
+    EXPECT_EQ(2u, Count(Log(), "n\xE3o entregues ao cliente"));
+}
+
+TEST(TcpChannel, WholeRequestsAndTokens) {
+    const std::pair<const char*, bool> stored[] = {
+        {"A|\r\n.\r\n", true}, {"A|\n.\n", true}, {".  \r\n", true}, {"A|\r\n.\r", false},
+        {"A|\r\n.", false}, {"A|\r\n. fim\r\n", false}, {"A|\r\n", false}, {"\x1A\r\n.\r\n", false}, {"", false}};
+    for (const auto& [bytes, whole] : stored) EXPECT_EQ(whole, engine::IsWholeRequest(bytes)) << bytes;
+
     EXPECT_TRUE(engine::IsLoopbackAddress("127.0.0.1"));
     EXPECT_TRUE(engine::IsLoopbackAddress("::1"));
     EXPECT_FALSE(engine::IsLoopbackAddress("0.0.0.0"));
