@@ -69,6 +69,8 @@ void ResponseFile::RemoveEmptyPending(const std::string& directory) {
 bool ResponseFile::NameFree() const { return reusedName_ || !platform::FileExists(path_); }
 
 bool ResponseFile::CreatePending() {
+    // Written under its name from the start: no pending file to make.
+    if (named_) return true;
     pendingBytes_ = 0;
     return platform::WriteFileBytes(PendingPath(path_), "", true);
 }

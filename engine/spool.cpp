@@ -47,7 +47,9 @@ std::vector<Request> SweepSpool(const std::string& spoolDirectory, const std::st
     for (platform::FileEntry& entry : entries) {
         const std::string path = platform::JoinPath(spoolDirectory, entry.name);
         if (entry.name.ends_with(".fpo")) {
-            KeepUndeliveredAnswers(path, outputDirectory, log);
+            // Answers are never empty: a crash left this one before its first record.
+            if (entry.size == 0) platform::RemoveFile(path);
+            else KeepUndeliveredAnswers(path, outputDirectory, log);
         } else if (IsCommandFileName(entry.name, false) && !shared.IsUndeletedFile(IdentityOf(spoolDirectory, entry))) {
             const auto bytes = platform::ReadFileBytes(path);
             if (!bytes) continue;

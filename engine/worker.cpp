@@ -142,8 +142,12 @@ bool Worker::RunCycle(bool pollDue) {
         const bool simple = simpleMode && !request;
         const std::string output = request ? request->directory : shared_.OutputDirectory();
         // Written without forcing: the journal is the answers' durable copy.
+        // A request's response is written under its name at once: nobody
+        // else takes names in the spool directory, and one left empty or cut
+        // short is put right (or removed) at the next start like a pending
+        // file.
         response.emplace(platform::JoinPath(output, ResponseFileName(file->baseName, file->stamp, simple)), simple,
-                         false);
+                         false, request.has_value());
         if (!TakeFile(*file, *response, output)) {
             file.reset();
             // Taken again at the next cycle, before anything newer.
@@ -238,7 +242,7 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response, RequestC
     if (!responses.Written()) response.Discard();
     // On disk before the journal says the file ran: the next file empties
     // the journal, the answers' durable copy until then.
-    if (environment_.durableRecords) response.Sync();
+    if (environment_.durableRecords && responses.Written()) response.Sync();
     journal_.Finished();
     // The client has its end line as soon as the answers are whole: a crash
     // from here on finishes the request without running it again.

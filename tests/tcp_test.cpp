@@ -126,7 +126,7 @@ TEST_F(TcpTest, AnswersAreTheResponseFilesBytesRequestAfterRequest) {
             EXPECT_EQ(c.records, answer.records) << c.request;
         }
     }
-    EXPECT_TRUE(Eventually([&] { return Spool().empty(); })) << "answers delivered leave nothing behind";
+    EXPECT_TRUE(Eventually([&] { return Spool().empty(); })) << "answers delivered leave nothing behind: " << (Spool().empty() ? "" : Spool()[0]);
     EXPECT_EQ(1u, FilesLike(out(), "", ".fpo").size()) << "only the file's response";
 }
 
