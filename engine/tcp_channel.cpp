@@ -102,10 +102,14 @@ public:
         bool gone = false;
         bool sending = false;  // bytes wait in the outbox
         bool busy = false;     // requests queued or running
+        // Nothing more is read while this many requests are in hand or the
+        // outbox holds this much: a client that sends without reading holds
+        // no more than that of the agent's memory and spool directory.
+        bool full = false;
     };
     State Look() const {
         const std::lock_guard lock(mutex_);
-        return {gone_, !outbox_.empty(), !order_.empty()};
+        return {gone_, !outbox_.empty(), !order_.empty(), order_.size() >= 8 || outbox_.size() >= (1u << 20)};
     }
     // The thread ends: answers still going out are kept in the output
     // directory; the worker's later answers go there too.
@@ -332,7 +336,8 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
     while (!stopping_ && !closing) {
         const Connection::State state = connection->Look();
         if (state.gone || (peerEnded && !state.busy && !state.sending)) break;
-        const platform::Readiness ready = platform::WaitSocket(connection->Socket(), !peerEnded, state.sending, kTurn);
+        const platform::Readiness ready =
+            platform::WaitSocket(connection->Socket(), !peerEnded && !state.full, state.sending, kTurn);
         if (ready.write) connection->Flush();
         if (ready.read) {
             const std::ptrdiff_t received = platform::Receive(connection->Socket(), buffer.data(), buffer.size());
@@ -387,6 +392,8 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
         }
         if (closing) break;
         const Clock::time_point now = Clock::now();
+        // The arrival clock stands still while nothing is read.
+        if (state.full) requestStart = now;
         if (!authorized && now - connected > settings.arrivalLimit) {
             refuseToken();
         } else if (arriving && now - requestStart > settings.arrivalLimit) {

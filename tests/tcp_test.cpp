@@ -126,6 +126,12 @@ TEST_F(TcpTest, AnswersAreTheResponseFilesBytesRequestAfterRequest) {
             EXPECT_EQ(c.records, answer.records) << c.request;
         }
     }
+    // Far more requests than a connection may have in hand: the rest wait in
+    // the socket, all are answered in turn.
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += "TORVA_Nao_Existe|" + std::to_string(i) + "|\n.\n";
+    ASSERT_TRUE(client->Send(many));
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(unknown, client->Read(10s).records) << i;
     EXPECT_TRUE(Eventually([&] { return Spool().empty(); })) << "answers delivered leave nothing behind: " << (Spool().empty() ? "" : Spool()[0]);
     EXPECT_EQ(1u, FilesLike(out(), "", ".fpo").size()) << "only the file's response";
 }
