@@ -72,8 +72,8 @@ struct ChannelSettings {
     std::string token;
     std::size_t maxConnections = 16;
     FramingLimits limits;
-    // A request must arrive whole within this time from its first byte (and
-    // the token line from the connection's start).
+    // A request must arrive whole within this time from its first byte; the
+    // token line within it, and 5 s at most, from the connection's start.
     std::chrono::milliseconds arrivalLimit{30000};
     // A connection with nothing arriving nor in hand is closed after this.
     std::chrono::milliseconds idleLimit{300000};

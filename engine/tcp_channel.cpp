@@ -1,5 +1,6 @@
 #include "engine/tcp_channel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -394,7 +395,8 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
         const Clock::time_point now = Clock::now();
         // The arrival clock stands still while nothing is read.
         if (state.full) requestStart = now;
-        if (!authorized && now - connected > settings.arrivalLimit) {
+        // A client that does not say who it is holds its slot briefly.
+        if (!authorized && now - connected > std::min<std::chrono::milliseconds>(settings.arrivalLimit, 5s)) {
             refuseToken();
         } else if (arriving && now - requestStart > settings.arrivalLimit) {
             close(texts::kTcpErrorTooSlow, FillPattern(texts::kTcpRequestTooSlow, {peer, Seconds(settings.arrivalLimit)}));
