@@ -309,7 +309,15 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
         // A guesser learns nothing quickly.
         for (auto waited = 0ms; waited < settings.refusalDelay && !stopping_; waited += kTurn)
             std::this_thread::sleep_for(kTurn);
-        close(texts::kTcpErrorToken, FillPattern(texts::kTcpTokenRefused, {peer}));
+        // One line a second at most: strangers knocking do not fill the log.
+        const auto now = Clock::now().time_since_epoch();
+        auto last = lastRefusalLogged_.load();
+        if (now - Clock::duration(last) >= 1s && lastRefusalLogged_.compare_exchange_strong(last, now.count())) {
+            close(texts::kTcpErrorToken, FillPattern(texts::kTcpTokenRefused, {peer}));
+        } else {
+            connection->Send(ErrorLine(texts::kTcpErrorToken));
+            closing = texts::kTcpErrorToken;
+        }
     };
     const auto store = [&](const std::string& bytes) {
         std::string name, path;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -74,6 +75,8 @@ private:
     };
     std::list<Slot> slots_;  // the acceptor's
     std::atomic<std::size_t> live_{0};  // connections served, until their thread ends
+    // When a token refusal was last logged, in steady clock ticks.
+    std::atomic<std::int64_t> lastRefusalLogged_{std::numeric_limits<std::int64_t>::min() / 2};
     bool refusing_ = false;  // "too many connections" logged until a slot frees
 };
 
