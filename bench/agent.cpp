@@ -6,6 +6,7 @@
 
 #include "bench/bench.h"
 #include "bench/os.h"
+#include "engine/tcp_client.h"
 
 namespace bench {
 
@@ -31,8 +32,16 @@ RunningAgent::RunningAgent(const Setup& setup, const std::string& name, Options 
     environment_.watchInputDirectory = options.watch;
     environment_.durableRecords = options.durable;
     if (options.publish) environment_.statusPath = (setup.root / (tag + "_estado.prom")).string();
+    environment_.spoolDirectory = (setup.root / ("spool-" + tag)).string();
+    environment_.tcp.port = options.tcpPort;
     worker_ = std::thread([this] { zentrada::engine::AgentThreadMain(shared_, environment_); });
     while (!shared_.agentRunning) std::this_thread::sleep_for(1ms);
+    // The channel listens once the worker runs: a first connection is tried
+    // until it is taken.
+    if (options.tcpPort != 0) {
+        zentrada::engine::ChannelClient probe;
+        while (!probe.Connect("127.0.0.1", options.tcpPort, 1s)) std::this_thread::sleep_for(1ms);
+    }
 }
 
 RunningAgent::~RunningAgent() {

@@ -37,6 +37,7 @@ public:
         bool durable = true;
         int waiting = 0;
         bool publish = false;  // the status file written, as the hosts do
+        std::uint16_t tcpPort = 0;  // the TCP channel on 127.0.0.1, off when 0
     };
     RunningAgent(const Setup& setup, const std::string& name, Options options);
     ~RunningAgent();

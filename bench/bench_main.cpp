@@ -8,7 +8,7 @@
 // targets with MET or MISSED, from the figures of the agent's own process.
 //   latency_bench [--files N] [--gap MS] [--idle-seconds S] [--lines N]
 //                 [--batch N] [--rounds N] [--counted N] [--waiting N]
-//                 [--only latency|throughput|idle|forced]
+//                 [--only latency|throughput|idle|forced|tcp]
 //                 [--form thread|process] [--quick]
 // BENCH_IDLE_SECONDS sets the idle window when --idle-seconds is not given.
 #include <algorithm>
@@ -55,7 +55,7 @@ constexpr double kLongestIdleSeconds = 110;
 [[noreturn]] void Usage() {
     std::fprintf(stderr,
                  "usage: latency_bench [--files N] [--gap MS] [--idle-seconds S] [--lines N] [--batch N] "
-                 "[--rounds N] [--counted N] [--waiting N] [--only latency|throughput|idle|forced] "
+                 "[--rounds N] [--counted N] [--waiting N] [--only latency|throughput|idle|forced|tcp] "
                  "[--form thread|process] "
                  "[--quick]\n"
                  "  --quick: 20 files 0 to 20 ms apart, 1.5 s idle, 2,000 lines, 200 small files, 1 round, "
@@ -97,7 +97,7 @@ Options ParseOptions(int argc, char** argv) {
         } else if (option == "--only") {
             options.only = word();
             if (options.only != "latency" && options.only != "throughput" && options.only != "idle" &&
-                options.only != "forced")
+                options.only != "forced" && options.only != "tcp")
                 Usage();
         } else if (option == "--form") {
             options.form = word();
@@ -143,6 +143,34 @@ struct Outcome {
     AgentMemory agentMemory;
 };
 Outcome outcome;
+
+// A one-line request over the TCP channel against a one-line file, taken in
+// turns by one agent in a thread: the request's whole round trip (sent to
+// its end line read) against the file's first record, durable records off
+// and on, and one forced append beside them.
+void RunRoundTrip(const Setup& setup, const Options& options) {
+    std::printf("\nTCP channel, the worker in a thread: %d one-line requests and %d one-line files in turns, 0 to %d "
+                "ms apart\n",
+                options.files, options.files, options.maxGapMs);
+    for (const bool durable : {false, true}) {
+        const RoundTripFigures figures = MeasureRoundTrip(setup, durable, options.files, options.maxGapMs);
+        std::printf(" durable records %s:\n", durable ? "on" : "off");
+        PrintLatency("request: sent -> end line", figures.requestMs);
+        PrintLatency("file: rename -> first record", figures.fileFirstRecordMs);
+        std::printf("  p50 ratio (request round trip / file first record): %.3f\n",
+                    Percentile(figures.requestMs, 0.5) / std::max(0.001, Percentile(figures.fileFirstRecordMs, 0.5)));
+    }
+    std::vector<double> forced;
+    {
+        ForcedAppendFile file((setup.root / "roundtrip-forced.txt").string());
+        for (int i = 0; i < options.files; ++i) {
+            const auto start = Clock::now();
+            file.Append("Line 1: 0|\r\r\n");
+            forced.push_back(MillisecondsSince(start));
+        }
+    }
+    PrintLatency("floor: one forced append", forced);
+}
 
 void RunLatency(const Setup& setup, const Options& options) {
     if (options.Thread()) {
@@ -473,6 +501,7 @@ int main(int argc, char** argv) {
     run("throughput", RunThroughput);
     run("idle", RunIdle);
     run("forced", RunForced);
+    run("tcp", RunRoundTrip);
 
     std::printf("\nMemory\n");
     if (options.Thread()) {

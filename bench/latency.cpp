@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <random>
 
+#include "engine/tcp_client.h"
+#include "platform/socket.h"
+
 namespace bench {
 namespace {
 
@@ -71,6 +74,41 @@ std::pair<LatencyFigures, LatencyFigures> MeasurePublishing(const Setup& setup, 
         if (i % 2 == 0) TimeOneFile(setup, publishing, i, figures.first);
         else TimeOneFile(setup, silent, i, figures.second);
     }
+    return figures;
+}
+
+RoundTripFigures MeasureRoundTrip(const Setup& setup, bool durable, int count, int maxGapMs) {
+    std::uint16_t port = 0;
+    {
+        zentrada::platform::Socket probe;
+        zentrada::platform::Listen("127.0.0.1", 0, probe);
+        port = zentrada::platform::LocalPort(probe);
+    }
+    const RunningAgent agent(setup, durable ? "roundtrip" : "roundtrip-plain", {.durable = durable, .tcpPort = port});
+    zentrada::engine::ChannelClient client;
+    if (!client.Connect("127.0.0.1", port, std::chrono::seconds(5))) {
+        std::fprintf(stderr, "latency_bench: the TCP channel does not answer\n");
+        std::exit(1);
+    }
+    const std::string request = std::string("TORVA_Fiscal_Cancelar_Ultimo_Item|\r\n") + kEndLine;
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> gapUs(0, maxGapMs * 1000);
+    RoundTripFigures figures;
+    LatencyFigures files;
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));
+        TimeOneFile(setup, agent, i, files);
+        std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));
+        const auto start = Clock::now();
+        client.Send(request);
+        const auto answer = client.Read(std::chrono::seconds(10));
+        if (answer.end != 1u) {
+            std::fprintf(stderr, "latency_bench: a request was not answered\n");
+            std::exit(1);
+        }
+        figures.requestMs.push_back(MillisecondsSince(start));
+    }
+    figures.fileFirstRecordMs = std::move(files.firstRecordMs);
     return figures;
 }
 

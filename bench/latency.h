@@ -22,6 +22,13 @@ LatencyFigures MeasureLatency(const Setup& setup, bool watch, bool durable, int 
 // status and one not, taking `files` files each in turns, so that a busy
 // moment weighs on both alike: the first's figures, then the second's.
 std::pair<LatencyFigures, LatencyFigures> MeasurePublishing(const Setup& setup, int files, int maxGapMs);
+// A one-line request over the TCP channel, from its sending to its end line
+// read back, against a one-line file's first record, taken in turns from
+// one agent with `durable` records: `count` of each, 0 to `maxGapMs` apart.
+struct RoundTripFigures {
+    std::vector<double> requestMs, fileFirstRecordMs;
+};
+RoundTripFigures MeasureRoundTrip(const Setup& setup, bool durable, int count, int maxGapMs);
 void PrintLatency(const char* label, const std::vector<double>& milliseconds);
 
 }  // namespace bench

@@ -14,6 +14,8 @@
 #include <tuple>
 
 #include "engine/agent_status.h"
+#include "engine/request_framer.h"
+#include "engine/request_queue.h"
 
 namespace zentrada::engine {
 
@@ -27,6 +29,8 @@ public:
     std::atomic<bool> simpleMode{false};
     // What the worker counts for monitoring (agent_status.h).
     AgentStatus status;
+    // Requests of the TCP channel, received whole and waiting for the worker.
+    RequestQueue requests;
 
     // Asks the worker to stop after the file in hand. Unlike a bare clear of
     // agentRunning, a request made while the worker is still starting is not
@@ -58,6 +62,25 @@ private:
     std::set<FileIdentity> undeletedFiles_;
 };
 
+// The TCP channel: off while `port` is 0. Every bound holds per connection
+// but `maxConnections`.
+struct ChannelSettings {
+    std::uint16_t port = 0;
+    std::string address = "127.0.0.1";
+    // Asked on the first line of every connection when set; needed for an
+    // address other than a loopback one.
+    std::string token;
+    std::size_t maxConnections = 16;
+    FramingLimits limits;
+    // A request must arrive whole within this time from its first byte; the
+    // token line within it, and 5 s at most, from the connection's start.
+    std::chrono::milliseconds arrivalLimit{30000};
+    // A connection with nothing arriving nor in hand is closed after this.
+    std::chrono::milliseconds idleLimit{300000};
+    // A connection refused for its token is closed after this.
+    std::chrono::milliseconds refusalDelay{1000};
+};
+
 // What the host decides for the worker.
 struct AgentEnvironment {
     std::string logPath;        // the agent log, Zentrada_log.txt
@@ -84,6 +107,13 @@ struct AgentEnvironment {
     // Whether each response record and each journal entry reaches the disk
     // before the next driver call.
     bool durableRecords = true;
+    // The TCP channel's requests as command files, and their answers until
+    // the client has them; empty: none are kept (nor the channel started).
+    std::string spoolDirectory;
+    ChannelSettings tcp;
+    // The status as `--status` tells it, from the status text
+    // (agent_status.h), for the channel's "?"; unset: the text itself.
+    std::function<std::string(const std::string& statusText)> describeStatus;
 };
 
 enum class WorkerEnd {

@@ -69,6 +69,8 @@ void ResponseFile::RemoveEmptyPending(const std::string& directory) {
 bool ResponseFile::NameFree() const { return reusedName_ || !platform::FileExists(path_); }
 
 bool ResponseFile::CreatePending() {
+    // Written under its name from the start: no pending file to make.
+    if (named_) return true;
     pendingBytes_ = 0;
     return platform::WriteFileBytes(PendingPath(path_), "", true);
 }
@@ -116,6 +118,7 @@ void ResponseWriter::WriteResponse(const std::vector<std::string>& fields) {
     // journal, in order.
     if (!failed_ && file_.Append(record)) {
         written_ = true;
+        if (copy_) copy_(record);
         return;
     }
     if (!failed_) log_.WriteLog(FillPattern(texts::kResponseNotWritten, {file_.Path()}));

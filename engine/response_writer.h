@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -83,6 +84,8 @@ public:
 
     // The line the next records answer.
     void SetLine(std::int32_t line) { line_ = line; }
+    // Each record, once in the response file, also goes to `copy`.
+    void CopyTo(std::function<void(std::string_view)> copy) { copy_ = std::move(copy); }
     void WriteResponse(const std::vector<std::string>& fields) override;
     bool Failed() const { return failed_; }
     bool Written() const { return written_; }
@@ -94,6 +97,7 @@ private:
     std::int32_t line_ = 0;
     bool failed_ = false;
     bool written_ = false;
+    std::function<void(std::string_view)> copy_;
 };
 
 }  // namespace zentrada::engine

@@ -6,6 +6,8 @@
 #include "commands/catalogue.h"
 #include "engine/interrupted_file.h"
 #include "engine/pass_rule.h"
+#include "engine/spool.h"
+#include "engine/tcp_channel.h"
 #include "engine/status_publisher.h"
 #include "platform/directory_watch.h"
 #include "resources/texts.h"
@@ -16,6 +18,14 @@ namespace {
 void CallSysLog(const driver::DriverBinding& binding, const char* path, std::int32_t level) {
     if (binding.TORVA_Sys_Log != nullptr) binding.TORVA_Sys_Log(path, level);
 }
+
+// The client of a request stored by the last run.
+class AbsentClient final : public RequestClient {
+public:
+    void Record(std::string_view) override {}
+    Delivery Finish(std::size_t, const std::string&) override { return Delivery::Undelivered; }
+    void Abandon() override {}
+};
 
 }  // namespace
 
@@ -45,6 +55,13 @@ std::optional<WorkerEnd> Worker::Start() {
     executed_.Load();
     answersPending_ = Recover(true);
     ResponseFile::RemoveEmptyPending(shared_.OutputDirectory());
+    // Requests stored whole by the last run are run as files left waiting
+    // would be; answers its clients never got go to the output directory
+    // (once recovery has completed them).
+    if (!answersPending_) {
+        for (Request& request : SweepSpool(environment_.spoolDirectory, shared_.OutputDirectory(), shared_, log_))
+            shared_.requests.Push(std::move(request));
+    }
     if (!BindDriverLibrary()) {
         if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
         return WorkerEnd::DriverNotLoaded;
@@ -86,6 +103,14 @@ bool Worker::AnswersPending() {
     return answersPending_;
 }
 
+std::optional<Request> Worker::RequestBefore(const std::optional<TakenFile>& file) {
+    // One queue in the order things became ready: a request that became
+    // ready no later than the file goes first.
+    const auto readyNs = shared_.requests.OldestReadyNs();
+    if (!readyNs || (file && *readyNs > file->entry.lastWriteNs)) return std::nullopt;
+    return shared_.requests.Take();
+}
+
 bool Worker::RunCycle(bool pollDue) {
     const bool simpleMode = shared_.simpleMode.load();
     const std::string input = shared_.InputDirectory();
@@ -93,27 +118,49 @@ bool Worker::RunCycle(bool pollDue) {
     // run the same file. No file is taken while answers wait for the output
     // directory: the journal holds them.
     std::optional<TakenFile> file;
-    if (!AnswersPending() && ClaimInputDirectory(input)) {
-        file = watch_ != nullptr ? intake_.NextFile(input, simpleMode, watch_->TakeChanges(input))
-                                 : intake_.ScanInputDirectory(input, simpleMode);
+    std::optional<Request> request;
+    if (!AnswersPending()) {
+        if (ClaimInputDirectory(input))
+            file = watch_ != nullptr ? intake_.NextFile(input, simpleMode, watch_->TakeChanges(input))
+                                     : intake_.ScanInputDirectory(input, simpleMode);
+        // The file passed over stays where it is, to be taken next.
+        request = RequestBefore(file);
+        if (request) file.reset();
         const Intake::WaitingFiles waiting = intake_.Waiting(file);
         shared_.status.Waiting(waiting.count, waiting.oldestNs);
+    }
+    if (request) {
+        const std::string name = request->entry.name;
+        file = TakenFile{request->directory, name, BaseName(name), FormatStamp(platform::Now()),
+                         std::move(request->text), request->entry};
     }
     std::optional<ResponseFile> response;
     if (file) {
         // The output directory and the mode are taken once per file, so all
-        // records of one command file go to one response file.
-        const std::string output = shared_.OutputDirectory();
+        // records of one command file go to one response file. A request's
+        // records stay in the spool directory until its client has them.
+        const bool simple = simpleMode && !request;
+        const std::string output = request ? request->directory : shared_.OutputDirectory();
         // Written without forcing: the journal is the answers' durable copy.
-        response.emplace(platform::JoinPath(output, ResponseFileName(file->baseName, file->stamp, simpleMode)),
-                         simpleMode, false);
-        if (!TakeFile(*file, *response, output)) file.reset();
+        // A request's response is written under its name at once: nobody
+        // else takes names in the spool directory, and one left empty or cut
+        // short is put right (or removed) at the next start like a pending
+        // file.
+        response.emplace(platform::JoinPath(output, ResponseFileName(file->baseName, file->stamp, simple)), simple,
+                         false, request.has_value());
+        if (!TakeFile(*file, *response, output)) {
+            file.reset();
+            // Taken again at the next cycle, before anything newer.
+            if (request) shared_.requests.Return(std::move(*request));
+        }
     }
     if (!file) {
         if (pollDue) IdlePoll();
         return false;
     }
-    ProcessFile(*file, *response);
+    // A request whose client went with the last run answers to nobody.
+    static AbsentClient absent;
+    ProcessFile(*file, *response, !request ? nullptr : request->client ? request->client.get() : &absent);
     return true;
 }
 
@@ -174,10 +221,18 @@ void Worker::RestoreDriverLog() {
     }
 }
 
-void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
+void Worker::ProcessFile(const TakenFile& file, ResponseFile& response, RequestClient* client) {
     ResponseWriter responses(response, log_, &journal_);
+    std::size_t records = 0;
+    if (client != nullptr) {
+        responses.CopyTo([client, &records](std::string_view record) {
+            ++records;
+            client->Record(record);
+        });
+    }
     const PassOutcome outcome = RunPasses(file.text, responses);
     if (responses.Failed()) {
+        if (client != nullptr) client->Abandon();
         // Cut short: the journal holds the answers, and puts the file right
         // once the output directory takes them.
         journal_.Force();
@@ -187,11 +242,20 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response) {
     if (!responses.Written()) response.Discard();
     // On disk before the journal says the file ran: the next file empties
     // the journal, the answers' durable copy until then.
-    if (environment_.durableRecords) response.Sync();
+    if (environment_.durableRecords && responses.Written()) response.Sync();
     journal_.Finished();
+    // The client has its end line as soon as the answers are whole: a crash
+    // from here on finishes the request without running it again.
+    const std::string written = responses.Written() ? response.Path() : std::string();
+    const auto delivery =
+        client != nullptr ? client->Finish(records, written) : RequestClient::Delivery::Delivered;
     shared_.status.FileRun(outcome.failed, outcome.succeeded,
                            std::max<double>(0, static_cast<double>(platform::FileClockNow() - file.entry.lastWriteNs) / 1e9));
     executed_.Finish(file.directory, file.entry);
+    if (client == nullptr || written.empty()) return;
+    if (delivery == RequestClient::Delivery::Delivered) platform::RemoveFile(written);
+    if (delivery == RequestClient::Delivery::Undelivered)
+        KeepUndeliveredAnswers(written, shared_.OutputDirectory(), log_);
 }
 
 Worker::PassOutcome Worker::RunPasses(std::string_view text, ResponseWriter& responses) {
@@ -257,6 +321,10 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
     // polled no more often than once per pause, whatever wakes the worker.
     platform::DirectoryWatch watch;
     if (environment.watchInputDirectory) worker.UseWatch(&watch);
+    // A request received ends the pause as a file arriving does.
+    shared.requests.SetWake([&watch] { watch.Wake(); });
+    TcpChannel channel(shared, environment, log);
+    channel.Start();
     using Clock = std::chrono::steady_clock;
     Clock::time_point nextPoll = Clock::now();
     Clock::time_point nextAlive = Clock::now();
@@ -273,13 +341,14 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
         if (pollDue) nextPoll = Clock::now() + environment.idlePause;
         // Rounded up: a wait cut short of the poll would scan once more for nothing.
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextPoll - Clock::now());
-        if (environment.watchInputDirectory) {
-            watch.WaitForChange(shared.InputDirectory(), std::max(left, std::chrono::milliseconds(0)));
-        } else {
-            std::this_thread::sleep_for(left);
-        }
+        watch.WaitForChange(environment.watchInputDirectory ? shared.InputDirectory() : std::string(),
+                            std::max(left, std::chrono::milliseconds(0)));
     } while (shared.agentRunning);
     platform::NotifyServiceManager("STOPPING=1");
+    channel.Stop();
+    shared.requests.SetWake(nullptr);
+    // Stored in the spool directory, they are taken at the next start.
+    shared.requests.Clear();
     worker.Stop();
     shared.status.RunningChanged(false);
     return WorkerEnd::Stopped;

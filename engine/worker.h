@@ -56,7 +56,9 @@ private:
     bool TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output);
     void IdlePoll();
     void RestoreDriverLog();
-    void ProcessFile(const TakenFile& file, ResponseFile& response);
+    void ProcessFile(const TakenFile& file, ResponseFile& response, RequestClient* client);
+    // The request that became ready before `file`, if any, in its place.
+    std::optional<Request> RequestBefore(const std::optional<TakenFile>& file);
     struct PassOutcome {
         bool failed = false;    // ended by a failed line, or rejected by /PRE
         bool succeeded = true;  // every line sent succeeded, none answered by the agent

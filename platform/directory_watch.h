@@ -39,6 +39,9 @@ public:
     // The changes of `directory` since the last take, without waiting; a
     // directory other than the one watched is watched from now on.
     DirectoryChanges TakeChanges(const std::string& directory);
+    // Ends the wait in progress, or the next one, at once: work came from
+    // elsewhere (a request of the TCP channel). Any thread may call it.
+    void Wake();
 
 private:
     struct State;

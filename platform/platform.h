@@ -98,6 +98,9 @@ struct DirectoryAccess {
     bool writable = false;
 };
 DirectoryAccess CheckDirectory(const std::string& directory);
+// Creates a directory of the agent's own (not its parents); true when it is
+// there. Straight to the OS, not through file_system.h.
+bool MakeDirectory(const std::string& directory);
 // The path of `name` inside `directory`, with the OS's separator.
 std::string JoinPath(const std::string& directory, const std::string& name);
 
@@ -141,6 +144,9 @@ std::chrono::milliseconds ServiceWatchdogInterval();
 // character set the environment's locale names.
 enum class OutputStream { Output, Error };
 void WriteTerminalText(OutputStream stream, std::string_view text);
+// Writes bytes to standard output unchanged (no conversion, no line-end
+// translation): response records as the files hold them.
+void WriteOutputBytes(std::string_view bytes);
 
 // --- time (time.cpp) ---
 // The clock of the file system in use (file_system.h).

@@ -19,6 +19,13 @@ struct StoredSettings {
     // "DataDirectory": where the agent keeps its log, journal and status;
     // empty for beside the executable.
     std::string dataDirectory = {};
+    // "TcpPort": the TCP channel's port; 0 (missing, or not a port number)
+    // leaves the channel off.
+    std::uint16_t tcpPort = 0;
+    // "TcpAddress": the address it listens on; empty for 127.0.0.1.
+    std::string tcpAddress = {};
+    // "TcpToken": what a client's first line must carry; empty for none.
+    std::string tcpToken = {};
 };
 
 // The settings, with the defaults (executable directory + "in" / "out",

@@ -93,6 +93,8 @@ inline constexpr char kHostUsage[] =
     "  --driver ARQ   biblioteca do driver da impressora (padr\xE3o: InterfaceTorva.dll)\n"
     "  --check ARQ... l\xEA arquivos de comando como o agente e diz o que ele faria,\n"
     "                 sem executar nada; os argumentos seguintes s\xE3o os arquivos\n"
+    "  --send HOST:PORTA ARQ...  envia arquivos de comando pelo canal TCP (TcpPort) e grava\n"
+    "                 as respostas em --out DIR, ou na sa\xED" "da padr\xE3o; ZENTRADA_TOKEN: o TcpToken\n"
     "  --status       mostra o estado do agente instalado ao lado deste programa;\n"
     "                 sa\xED" "da 0: em execu\xE7\xE3o com a impressora online, 1: impressora\n"
     "                 offline, 2: agente parado\n"
@@ -117,6 +119,8 @@ inline constexpr char kHostUsage[] =
     "                 (padr\xE3o: libInterfaceTorva.so ao lado do execut\xE1vel)\n"
     "  --check ARQ... l\xEA arquivos de comando como o agente e diz o que ele faria,\n"
     "                 sem executar nada; os argumentos seguintes s\xE3o os arquivos\n"
+    "  --send HOST:PORTA ARQ...  envia arquivos de comando pelo canal TCP (TcpPort) e grava\n"
+    "                 as respostas em --out DIR, ou na sa\xED" "da padr\xE3o; ZENTRADA_TOKEN: o TcpToken\n"
     "  --status       mostra o estado do agente instalado ao lado deste programa;\n"
     "                 sa\xED" "da 0: em execu\xE7\xE3o com a impressora online, 1: impressora\n"
     "                 offline, 2: agente parado\n"
@@ -182,6 +186,60 @@ inline constexpr char kDirectoryTooLong[] =
 inline constexpr char kExecutablePathUnknown[] =
     "O caminho do execut\xE1vel n\xE3o p\xF4" "de ser obtido inteiro. O programa ser\xE1 finalizado.";
 inline constexpr char kSeeHelp[] = "Use --help para ver as op\xE7\xF5" "es.";
+
+// TCP channel, agent log. The peer is "<address>:<port>".
+// Address, port.
+inline constexpr char kTcpListening[] = "Canal TCP escutando em %s, porta %s.";
+inline constexpr char kTcpPortInUse[] =
+    "Canal TCP n\xE3o iniciado: a porta %s j\xE1 est\xE1 em uso em %s; nova tentativa a cada 2 segundos. Os "
+    "arquivos de comando continuam sendo atendidos.";
+// Address, port.
+inline constexpr char kTcpListenFailed[] =
+    "Canal TCP n\xE3o iniciado: n\xE3o foi poss\xED" "vel escutar em %s, porta %s. Os arquivos de comando "
+    "continuam sendo atendidos.";
+// Address.
+inline constexpr char kTcpTokenRequired[] =
+    "Canal TCP n\xE3o iniciado: o endere\xE7o %s aceita conex\xF5" "es de outras m\xE1quinas e TcpToken n\xE3o "
+    "est\xE1 definido.";
+inline constexpr char kTcpSpoolMissing[] =
+    "Canal TCP n\xE3o iniciado: o diret\xF3rio (%s) dos pedidos n\xE3o p\xF4" "de ser criado.";
+// Peer.
+inline constexpr char kTcpTokenRefused[] = "Conex\xE3o TCP de %s recusada: TcpToken ausente ou errado.";
+// Peer, limit.
+inline constexpr char kTcpTooManyConnections[] = "Conex\xE3o TCP de %s recusada: j\xE1 h\xE1 %s conex\xF5" "es abertas.";
+inline constexpr char kTcpRequestTooLarge[] = "Conex\xE3o TCP de %s encerrada: pedido com mais de %s bytes.";
+inline constexpr char kTcpLineTooLong[] = "Conex\xE3o TCP de %s encerrada: linha com mais de %s bytes.";
+inline constexpr char kTcpRequestTooSlow[] =
+    "Conex\xE3o TCP de %s encerrada: pedido sem finalizador ap\xF3s %s segundos. Ele n\xE3o foi executado.";
+inline constexpr char kTcpIdle[] = "Conex\xE3o TCP de %s encerrada: sem atividade por %s segundos.";
+// Peer.
+inline constexpr char kTcpCutByCtrlZ[] =
+    "Conex\xE3o TCP de %s encerrada: Ctrl-Z antes do finalizador; o pedido n\xE3o foi executado.";
+// Peer, spool file.
+inline constexpr char kTcpRequestNotStored[] =
+    "Pedido TCP de %s n\xE3o executado: o arquivo (%s) n\xE3o p\xF4" "de ser gravado.";
+// Response file in the spool directory, where it went.
+inline constexpr char kTcpAnswersSaved[] =
+    "Respostas do pedido TCP (%s) n\xE3o entregues ao cliente; gravadas em (%s).";
+inline constexpr char kTcpAnswersNotSaved[] =
+    "Respostas do pedido TCP (%s) n\xE3o entregues ao cliente e n\xE3o movidas para (%s); ficam no diret\xF3rio "
+    "dos pedidos.";
+// TCP channel: the reasons of an "#ERRO" line sent before the connection closes.
+inline constexpr char kTcpErrorToken[] = "TcpToken ausente ou errado";
+inline constexpr char kTcpErrorBusy[] = "conex\xF5" "es demais";
+inline constexpr char kTcpErrorTooLarge[] = "pedido grande demais";
+inline constexpr char kTcpErrorLineTooLong[] = "linha longa demais";
+inline constexpr char kTcpErrorTooSlow[] = "pedido sem finalizador no prazo";
+inline constexpr char kTcpErrorCtrlZ[] = "Ctrl-Z antes do finalizador";
+inline constexpr char kTcpErrorNotStored[] = "pedido n\xE3o gravado, n\xE3o executado";
+
+// Headless host, --send: the address; the file; the file, the reason.
+inline constexpr char kSendBadAddress[] = "endere\xE7o inv\xE1lido para --send: %s (use HOST:PORTA)";
+inline constexpr char kSendConnectFailed[] = "n\xE3o foi poss\xEDvel conectar a %s";
+inline constexpr char kSendUnreadable[] = "o arquivo (%s) n\xE3o p\xF4" "de ser lido";
+inline constexpr char kSendNoAnswer[] = "o arquivo (%s) n\xE3o foi respondido por inteiro: %s";
+inline constexpr char kSendClosed[] = "conex\xE3o encerrada pelo agente";
+inline constexpr char kSendNotWritten[] = "a resposta (%s) n\xE3o p\xF4" "de ser gravada";
 
 // Headless host: the report of --check, one file after another. Patterns
 // take their values in order for each "%s".

@@ -1,6 +1,7 @@
 #include "shell/agent_files.h"
 
 #include "platform/platform.h"
+#include "shell/status_report.h"
 
 namespace zentrada::shell {
 
@@ -18,6 +19,13 @@ void SetAgentFiles(engine::AgentEnvironment& environment, const platform::Stored
     environment.metricsPath = settings.metricsDirectory.empty()
                                   ? std::string()
                                   : platform::JoinPath(settings.metricsDirectory, MetricsFileName(program));
+    environment.spoolDirectory = platform::JoinPath(directory, SpoolDirectoryName(program));
+    environment.tcp.port = settings.tcpPort;
+    if (!settings.tcpAddress.empty()) environment.tcp.address = settings.tcpAddress;
+    environment.tcp.token = settings.tcpToken;
+    environment.describeStatus = [](const std::string& statusText) {
+        return ReportStatus(&statusText, {}, engine::UnixNow()).text;
+    };
 }
 
 }  // namespace zentrada::shell

@@ -32,11 +32,16 @@ inline std::string UndeletedFilesName(const std::string& programBaseName) {
     return programBaseName + "_nao_apagados.txt";
 }
 
+// The TCP channel's requests and their answers until delivered
+// (engine/spool.h), a directory per program like the journal.
+inline std::string SpoolDirectoryName(const std::string& programBaseName) { return programBaseName + "_tcp"; }
+
 // Where the files above lie: the settings' DataDirectory, else the
 // executable's directory.
 std::string DataDirectory(const platform::StoredSettings& settings);
 // The paths of the files above, and of the status in the monitoring
-// directory when the settings name one.
+// directory when the settings name one; the TCP channel's settings, and
+// its status answer (the text of `--status`).
 void SetAgentFiles(engine::AgentEnvironment& environment, const platform::StoredSettings& settings);
 
 }  // namespace zentrada::shell

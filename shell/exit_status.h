@@ -11,6 +11,7 @@ inline constexpr int kExitThreadNotStarted = 4;   // the worker thread could not
 inline constexpr int kExitBadPath = 5;            // a directory too long, or the executable's path unknown
 inline constexpr int kExitCheckFailed = 6;        // --check: a file would not be taken or a line would fail
 inline constexpr int kExitServiceFailed = 7;      // --install-service, --uninstall-service: not done
+inline constexpr int kExitSendFailed = 8;        // --send: no connection, a file unreadable or not answered whole
 inline constexpr int kExitUsage = 64;             // unknown option or missing option value
 
 // --status: what the agent beside the program is doing.

@@ -21,13 +21,16 @@ ParsedCommandLine ParseHostOptions(std::span<const std::string_view> arguments) 
             options.action = HostOptions::Action::ShowStatus;
             return parsed;
         }
-        if (argument == "--check") {
-            if (i + 1 == arguments.size()) {
+        if (argument == "--check" || argument == "--send") {
+            const bool send = argument == "--send";
+            const std::size_t first = i + (send ? 2 : 1);
+            if (first >= arguments.size()) {
                 parsed.error = std::string(texts::kMissingOptionValue).append(argument);
                 return parsed;
             }
-            options.action = HostOptions::Action::Check;
-            options.checkFiles.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, arguments.end());
+            options.action = send ? HostOptions::Action::Send : HostOptions::Action::Check;
+            if (send) options.sendTo = std::string(arguments[i + 1]);
+            options.checkFiles.assign(arguments.begin() + static_cast<std::ptrdiff_t>(first), arguments.end());
             return parsed;
         }
         if (argument == "--simple") {

@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "child_process.h"
+#include "engine/tcp_client.h"
+#include "platform/socket.h"
 #include "platform/platform.h"
 #include "resources/texts.h"
 #include "shell/host_options.h"
@@ -147,7 +149,8 @@ public:
 
     // False when the settings cannot be stored without touching the
     // machine's own.
-    bool Store(const fs::path& in, const fs::path& out, bool simpleMode, const fs::path& metrics = {}) {
+    bool Store(const fs::path& in, const fs::path& out, bool simpleMode, const fs::path& metrics = {},
+               std::uint16_t tcpPort = 0) {
 #if defined(_WIN32)
         const HKEY key = MakeKey(kSettingsKey);
         if (key == nullptr) return false;
@@ -156,12 +159,15 @@ public:
         const BYTE flag = simpleMode ? 1 : 0;
         RegSetValueExA(key, "SimgleMode", 0, REG_BINARY, &flag, 1);
         if (!metrics.empty()) SetText(key, "MetricsDirectory", metrics.string());
+        const DWORD port = tcpPort;
+        if (tcpPort != 0) RegSetValueExA(key, "TcpPort", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), sizeof port);
         RegCloseKey(key);
 #else
         WriteFile(directory_ / "zentrada.conf", "# caixa de teste\r\nWorkDirectoryIn=" + in.string() +
                                                      "\r\nWorkDirectoryOut = " + out.string() +
                                                      "\r\nSimgleMode=" + (simpleMode ? "1" : "0") + "\r\n" +
-                                                     (metrics.empty() ? "" : "MetricsDirectory=" + metrics.string() + "\n"));
+                                                     (metrics.empty() ? "" : "MetricsDirectory=" + metrics.string() + "\n") +
+                                                     (tcpPort == 0 ? "" : "TcpPort=" + std::to_string(tcpPort) + "\n"));
 #endif
         return true;
     }
@@ -622,6 +628,65 @@ TEST_F(HostProcessTest, AFileCutShortByAKillIsNeverRunAgain) {
     EXPECT_TRUE(response.ends_with(std::string("\r\r\nLine 3: 3|") + texts::kLineInterrupted + "|\r\r\n")) << response;
     EXPECT_FALSE(fs::exists(in / "VENDA.FPI"));
     EXPECT_EQ(1u, testing::FilesLike(in, "VENDA_", ".interrompido").size());
+}
+
+}  // namespace
+}  // namespace zentrada
+
+namespace zentrada {
+namespace {
+
+// Killed while the printer holds a request's second line, and started again:
+// the request is put right as a file cut short is, its first line never runs
+// twice, and its answers, with the interruption record, are kept in the
+// output directory under the connection's name; `--send` then runs a sale.
+TEST_F(HostProcessTest, ARequestCutShortByAKillIsPutRightAndNeverRunAgain) {
+    InstallVirtualPrinter();
+    const fs::path in = Directory("in"), out = Directory("out"), trace = dir_ / "trace.txt";
+    const fs::path faults = dir_ / "falhas.txt", journal = dir_ / (fs::path(name_).stem().string() + "_em_execucao.txt");
+    std::uint16_t port = 0;
+    {
+        platform::Socket probe;
+        ASSERT_EQ(platform::ListenResult::Listening, platform::Listen("127.0.0.1", 0, probe));
+        port = platform::LocalPort(probe);
+    }
+    MachineSettings settings(dir_);
+    if (!settings.Store(in, out, false, {}, port)) GTEST_SKIP() << "this machine has settings of its own";
+    WriteFile(faults, "stuck TORVA_Fiscal_Cancelar_Item\n");
+    const std::vector<std::string> environment = {"TORVA_MODE=recorder", "TORVA_TRACE=" + trace.string(),
+                                                  "TORVA_FAULTS=" + faults.string()};
+    auto agent = Start({}, environment);
+    ASSERT_TRUE(WaitFor([&] { return Log().find("Canal TCP escutando") != std::string::npos; })) << agent->Err();
+    engine::ChannelClient client;
+    ASSERT_TRUE(client.Connect("127.0.0.1", port, 5s));
+    ASSERT_TRUE(client.Send("TORVA_Fiscal_Imprimir_MensagemEX|um|\r\nTORVA_Fiscal_Cancelar_Item|2|\r\n"
+                            "TORVA_Fiscal_Fechar_CupomEX|\r\n.\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(journal).find("linha 2\n") != std::string::npos; })) << agent->Err();
+    EXPECT_EQ("Line 1: 0|\r\r\n", client.Read(2s).records) << "the first record, as it is written";
+    agent->Kill();
+    client.Close();
+
+    WriteFile(faults, "");
+    auto again = Start({}, environment);
+    ASSERT_TRUE(WaitFor([&] { return Log().find("Canal TCP escutando", Log().find("interrompido")) != std::string::npos; }))
+        << Log();
+    const auto kept = testing::FilesLike(out, "TCP_127.0.0.1_", ".fpo");
+    ASSERT_EQ(1u, kept.size());
+    EXPECT_EQ(std::string("Line 1: 0|\r\r\nLine 2: 3|") + texts::kLineInterrupted + "|\r\r\n", ReadFile(out / kept[0]));
+    EXPECT_NE(std::string::npos, Log().find("n\xE3o entregues ao cliente")) << Log();
+
+    WriteFile(dir_ / "VENDA.FPI", "TORVA_Fiscal_Imprimir_MensagemEX|dois|\r\n.\r\n");
+    auto send = Start({"--send", "127.0.0.1:" + std::to_string(port), (dir_ / "VENDA.FPI").string()});
+    EXPECT_EQ(0, send->Wait());
+    EXPECT_EQ("Line 1: 0|\r\r\n", send->Out());
+    again->Terminate();
+    EXPECT_EQ(0, again->Wait());
+
+    const std::string calls = ReadFile(trace);
+    EXPECT_EQ(std::string::npos, calls.find("|um|", calls.find("|um|") + 1)) << "never twice";
+    EXPECT_EQ(std::string::npos, calls.find("Cancelar_Item|2|"));
+    EXPECT_EQ(std::string::npos, calls.find("Fechar_CupomEX"));
+    EXPECT_NE(std::string::npos, calls.find("|dois|"));
 }
 
 }  // namespace

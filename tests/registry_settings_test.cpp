@@ -87,6 +87,23 @@ TEST_F(RegistrySettings, DirectoriesAreTakenToTheirFirstNulAndNeverCut) {
     EXPECT_EQ("C:\\metricas", loaded.metricsDirectory);
 }
 
+// TcpPort is a DWORD port number; anything else leaves the channel off.
+TEST_F(RegistrySettings, TcpChannelSettings) {
+    const std::pair<std::pair<DWORD, std::string>, std::uint16_t> ports[] = {
+        {{REG_DWORD, std::string("\x8C\x23\0\0", 4)}, 9100},
+        {{REG_DWORD, std::string("\0\0\x01\0", 4)}, 0},  // 65536
+        {{REG_SZ, "9100"}, 0},
+        {{REG_BINARY, std::string("\x8C\x23", 2)}, 0}};
+    for (const auto& [value, port] : ports) {
+        Set(place.settingsKey, kTcpPortValue, value.first, value.second);
+        EXPECT_EQ(port, LoadSettingsFrom(place, defaults).tcpPort) << value.second;
+    }
+    Set(place.settingsKey, kTcpAddressValue, REG_SZ, "0.0.0.0");
+    Set(place.settingsKey, kTcpTokenValue, REG_SZ, "segredo");
+    EXPECT_EQ("0.0.0.0", LoadSettingsFrom(place, defaults).tcpAddress);
+    EXPECT_EQ("segredo", LoadSettingsFrom(place, defaults).tcpToken);
+}
+
 TEST_F(RegistrySettings, SavesTextsWithoutNulFlagsAsOneByteAndTheAutoStartValue) {
     Set(place.runKey, "Outro", REG_SZ, "x");  // the Run key exists on every machine
     EXPECT_FALSE(LoadAutoStartFrom(place));

@@ -54,6 +54,18 @@ TEST(SettingsText, ReadsEveryKeyOfAWindowsStyleFileAndTakesValuesWhole) {
     EXPECT_EQ("", ParseSettingsText(text, Defaults()).metricsDirectory);
 }
 
+// The channel is off unless TcpPort is a port number.
+TEST(SettingsText, TcpChannelSettings) {
+    const std::pair<const char*, std::uint16_t> ports[] = {
+        {"", 0}, {"TcpPort=9100", 9100}, {"tcpport = 65535 \r\n", 65535}, {"TcpPort=65536", 0},
+        {"TcpPort=-1", 0}, {"TcpPort=91x", 0}, {"TcpPort=", 0}, {"TcpPort=0", 0}};
+    for (const auto& [text, port] : ports) EXPECT_EQ(port, ParseSettingsText(text, Defaults()).tcpPort) << text;
+    const StoredSettings wide = ParseSettingsText("TcpAddress = 0.0.0.0\r\nTcpToken= a b#c \r\n", Defaults());
+    EXPECT_EQ("0.0.0.0", wide.tcpAddress);
+    EXPECT_EQ("a b#c", wide.tcpToken);
+    EXPECT_EQ("", Defaults().tcpAddress);
+}
+
 TEST(SettingsText, FlagsAreOnForAnyNonZeroNumberAndKeepTheirDefaultOtherwise) {
     for (const char* on : {"1", "2", "-1", "+3", "007", "100000000000000000000000"}) {
         SCOPED_TRACE(on);

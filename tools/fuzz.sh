@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-20}"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reader fuzz_marker fuzz_names fuzz_settings fuzz_command_file)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_reader fuzz_marker fuzz_names fuzz_settings fuzz_command_file fuzz_framing)
 
 build=build/fuzz
 cmake --preset fuzz

@@ -1,11 +1,14 @@
 #include "platform/directory_watch.h"
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <set>
 #include <thread>
 
 #if defined(__linux__)
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +49,8 @@ struct Queue {
 // Two queues, so that the wait polls only the one with the wake events.
 struct DirectoryWatch::State {
     Queue wake, quiet;
+    // Written by Wake from any thread; read (emptied) by the wait.
+    int woken = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     std::string directory;
     dev_t device = 0;
     ino_t inode = 0;
@@ -116,20 +121,30 @@ struct DirectoryWatch::State {
 };
 
 DirectoryWatch::DirectoryWatch() : state_(std::make_unique<State>()) {}
-DirectoryWatch::~DirectoryWatch() = default;
+DirectoryWatch::~DirectoryWatch() {
+    if (state_->woken >= 0) close(state_->woken);
+}
 
 void DirectoryWatch::WaitForChange(const std::string& directory, std::chrono::milliseconds timeout) {
     state_->Watch(directory);
-    if (!state_->watching) {
-        std::this_thread::sleep_for(timeout);
-        return;
+    // Without a watch the wait is the wake alone, or its time.
+    pollfd events[2] = {{state_->woken, POLLIN, 0}, {state_->wake.fd, POLLIN, 0}};
+    const nfds_t count = state_->watching ? 2 : 1;
+    if (poll(events, count, static_cast<int>(timeout.count())) <= 0) return;
+    if (events[0].revents != 0) {
+        std::uint64_t ignored = 0;
+        [[maybe_unused]] const ssize_t n = read(state_->woken, &ignored, sizeof ignored);
     }
-    pollfd events{state_->wake.fd, POLLIN, 0};
-    if (poll(&events, 1, static_cast<int>(timeout.count())) > 0) {
+    if (count == 2 && events[1].revents != 0) {
         state_->Drain(state_->wake);
         // Watched again, by name, at the next call.
         if (state_->lost) state_->Unwatch();
     }
+}
+
+void DirectoryWatch::Wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(state_->woken, &one, sizeof one);
 }
 
 DirectoryChanges DirectoryWatch::TakeChanges(const std::string& directory) {
@@ -153,11 +168,22 @@ DirectoryChanges DirectoryWatch::TakeChanges(const std::string& directory) {
 
 #else
 
-struct DirectoryWatch::State {};
+struct DirectoryWatch::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool woken = false;
+};
 DirectoryWatch::DirectoryWatch() : state_(std::make_unique<State>()) {}
 DirectoryWatch::~DirectoryWatch() = default;
 void DirectoryWatch::WaitForChange(const std::string&, std::chrono::milliseconds timeout) {
-    std::this_thread::sleep_for(timeout);
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait_for(lock, timeout, [this] { return state_->woken; });
+    state_->woken = false;
+}
+void DirectoryWatch::Wake() {
+    const std::lock_guard lock(state_->mutex);
+    state_->woken = true;
+    state_->changed.notify_all();
 }
 DirectoryChanges DirectoryWatch::TakeChanges(const std::string&) { return {}; }
 

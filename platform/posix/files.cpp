@@ -186,6 +186,11 @@ FileSystem& OsFileSystem() {
     return fs;
 }
 
+bool MakeDirectory(const std::string& directory) {
+    struct stat info {};
+    return mkdir(directory.c_str(), 0700) == 0 || (stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+}
+
 DirectoryAccess CheckDirectory(const std::string& directory) {
     struct stat info {};
     if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};

@@ -58,6 +58,16 @@ void ReadFlag(std::string_view text, std::string_view key, bool& flag) {
     flag = digits.find_first_not_of('0') != std::string_view::npos;
 }
 
+// A port number, 1 to 65535; anything else leaves the channel off.
+void ReadPort(std::string_view text, std::string_view key, std::uint16_t& port) {
+    const auto value = FindValue(text, key);
+    if (!value) return;
+    unsigned number = 0;
+    const char* end = value->data() + value->size();
+    const auto [stop, error] = std::from_chars(value->data(), end, number);
+    port = error == std::errc{} && stop == end && number <= 65535 ? static_cast<std::uint16_t>(number) : 0;
+}
+
 }  // namespace
 
 StoredSettings ParseSettingsText(std::string_view text, StoredSettings defaults) {
@@ -69,6 +79,9 @@ StoredSettings ParseSettingsText(std::string_view text, StoredSettings defaults)
     ReadFlag(text, "SyncRecords", settings.syncRecords);
     ReadDirectory(text, "MetricsDirectory", settings.metricsDirectory);
     ReadDirectory(text, "DataDirectory", settings.dataDirectory);
+    ReadPort(text, "TcpPort", settings.tcpPort);
+    ReadDirectory(text, "TcpAddress", settings.tcpAddress);
+    ReadDirectory(text, "TcpToken", settings.tcpToken);
     return settings;
 }
 

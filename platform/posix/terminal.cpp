@@ -70,4 +70,9 @@ void WriteTerminalText(OutputStream stream, std::string_view text) {
     std::fflush(file);
 }
 
+void WriteOutputBytes(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
 }  // namespace zentrada::platform

@@ -40,6 +40,8 @@ bool IdentityOf(HANDLE handle, Identity& identity) {
 struct DirectoryWatch::State {
     HANDLE directory = INVALID_HANDLE_VALUE;
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // Set by Wake from any thread; taken by the wait.
+    HANDLE woken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     OVERLAPPED overlapped{};
     alignas(DWORD) char buffer[16384];
     std::string path;
@@ -50,6 +52,7 @@ struct DirectoryWatch::State {
     ~State() {
         Close();
         if (done != nullptr) CloseHandle(done);
+        if (woken != nullptr) CloseHandle(woken);
     }
     bool Watching() const { return directory != INVALID_HANDLE_VALUE; }
 
@@ -103,7 +106,9 @@ struct DirectoryWatch::State {
     // none had finished within `timeout`. A watch that fails is closed, to
     // be opened again by name at the next call.
     bool Collect(DWORD timeout) {
-        const DWORD waited = WaitForSingleObject(done, timeout);
+        const HANDLE events[2] = {done, woken};
+        const DWORD waited = WaitForMultipleObjects(timeout == 0 ? 1 : 2, events, FALSE, timeout);
+        if (waited == WAIT_OBJECT_0 + 1) return false;
         if (waited != WAIT_OBJECT_0) {
             if (waited == WAIT_FAILED) Close();
             return false;
@@ -142,16 +147,15 @@ DirectoryWatch::~DirectoryWatch() = default;
 
 void DirectoryWatch::WaitForChange(const std::string& directory, std::chrono::milliseconds timeout) {
     state_->Watch(directory);
-    if (!state_->Watching()) {
-        std::this_thread::sleep_for(timeout);
-        return;
-    }
     const auto start = std::chrono::steady_clock::now();
-    if (!state_->Collect(static_cast<DWORD>(timeout.count())) && !state_->Watching()) {
-        std::this_thread::sleep_for(timeout - std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                  std::chrono::steady_clock::now() - start));
-    }
+    if (state_->Watching() && (state_->Collect(static_cast<DWORD>(timeout.count())) || state_->Watching())) return;
+    // Without a watch the wait is the wake alone, or what is left of its time.
+    const auto left = timeout - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start);
+    if (left.count() > 0) WaitForSingleObject(state_->woken, static_cast<DWORD>(left.count()));
 }
+
+void DirectoryWatch::Wake() { SetEvent(state_->woken); }
 
 DirectoryChanges DirectoryWatch::TakeChanges(const std::string& directory) {
     State& s = *state_;

@@ -226,6 +226,12 @@ FileSystem& OsFileSystem() {
     return fs;
 }
 
+bool MakeDirectory(const std::string& directory) {
+    if (CreateDirectoryA(directory.c_str(), nullptr)) return true;
+    const DWORD attributes = GetFileAttributesA(directory.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 DirectoryAccess CheckDirectory(const std::string& directory) {
     const DWORD attributes = GetFileAttributesA(directory.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {};

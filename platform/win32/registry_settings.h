@@ -26,6 +26,9 @@ inline constexpr char kSimpleModeValue[] = "SimgleMode";
 inline constexpr char kSyncRecordsValue[] = "SyncRecords";
 inline constexpr char kMetricsDirectoryValue[] = "MetricsDirectory";
 inline constexpr char kDataDirectoryValue[] = "DataDirectory";
+inline constexpr char kTcpPortValue[] = "TcpPort";        // REG_DWORD
+inline constexpr char kTcpAddressValue[] = "TcpAddress";  // REG_SZ
+inline constexpr char kTcpTokenValue[] = "TcpToken";      // REG_SZ
 inline constexpr char kAutoStartValue[] = "Zentrada";
 inline constexpr char kDriverLogValue[] = "Log";
 

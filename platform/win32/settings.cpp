@@ -83,6 +83,15 @@ void ReadByteOrDword(HKEY key, const char* name, bool& flag) {
         flag = value != 0;
 }
 
+// A DWORD port number, 1 to 65535; anything else leaves the channel off.
+void ReadPort(HKEY key, const char* name, std::uint16_t& port) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) return;
+    port = type == REG_DWORD && size == sizeof value && value <= 65535 ? static_cast<std::uint16_t>(value) : 0;
+}
+
 }  // namespace
 
 StoredSettings LoadSettingsFrom(const RegistryPlace& place, StoredSettings defaults) {
@@ -96,6 +105,9 @@ StoredSettings LoadSettingsFrom(const RegistryPlace& place, StoredSettings defau
     ReadByteOrDword(key.get(), kSyncRecordsValue, settings.syncRecords);
     ReadText(key.get(), kMetricsDirectoryValue, settings.metricsDirectory);
     ReadText(key.get(), kDataDirectoryValue, settings.dataDirectory);
+    ReadPort(key.get(), kTcpPortValue, settings.tcpPort);
+    ReadText(key.get(), kTcpAddressValue, settings.tcpAddress);
+    ReadText(key.get(), kTcpTokenValue, settings.tcpToken);
     return settings;
 }
 

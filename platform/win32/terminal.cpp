@@ -42,4 +42,14 @@ void WriteTerminalText(OutputStream stream, std::string_view text) {
     WriteAll(handle, bytes);
 }
 
+void WriteOutputBytes(std::string_view bytes) {
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0) return;
+        bytes.remove_prefix(written);
+    }
+}
+
 }  // namespace zentrada::platform

@@ -10,6 +10,7 @@
 #include "shell/exit_status.h"
 #include "shell/headless/check_files.h"
 #include "shell/headless/run_agent.h"
+#include "shell/headless/send_files.h"
 #include "shell/host_options.h"
 #if defined(_WIN32)
 #include "shell/headless/service_host.h"
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
             return shell::CheckCommandFiles(parsed.options.checkFiles, [](std::string_view text) {
                 platform::WriteTerminalText(platform::OutputStream::Output, text);
             });
+        case shell::HostOptions::Action::Send:
+            // A client only: no lock, no settings, no driver library.
+            return shell::SendCommandFiles(parsed.options.sendTo, parsed.options.checkFiles,
+                                           parsed.options.outputDirectory);
 #if defined(_WIN32)
         case shell::HostOptions::Action::InstallService:
             return shell::InstallAgentService(parsed.options);

@@ -6,7 +6,10 @@
 // taken away, its input directory made unreadable and its printer made to
 // fail, go off line and be slow. At the end everything written is checked
 // against the printer's trace, the response files, the input directories
-// and the log; any violation makes the exit status 1.
+// and the log; any violation makes the exit status 1. Beside the files, two
+// point-of-sale programs send requests over the TCP channel (POSIX, where
+// the settings file sets it): whole, cut short before their marker, or left
+// before their answer came.
 //
 //   chaos_soak [SECONDS=180] [SEED=time] [ZENTRADA] [PRINTER_LIBRARY]
 //
@@ -32,6 +35,8 @@
 #include "../child_process.h"
 #include "../test_files.h"
 #include "soak_process.h"
+#include "engine/tcp_client.h"
+#include "platform/socket.h"
 
 namespace zentrada::soak {
 namespace {
@@ -102,6 +107,14 @@ struct CommandFile {
     std::string badName;  // what an abandoned file is to be renamed
 };
 
+// One request sent over the TCP channel.
+struct TcpRequest {
+    std::vector<std::string> uids;
+    bool whole = false;     // its marker line was sent
+    bool answered = false;  // its end line came back
+    std::string records;    // what came back before it
+};
+
 struct Interval {
     SystemClock::time_point from, to;
 };
@@ -119,6 +132,8 @@ public:
         StartAgent();
         std::vector<std::thread> writers;
         for (int w = 0; w < 4; ++w) writers.emplace_back([this, w] { Writer(w); });
+        if (!kWindows)
+            for (int c = 0; c < 2; ++c) writers.emplace_back([this, c] { TcpClient(c); });
         const auto end = Steady::now() + std::chrono::seconds(seconds_);
         while (Steady::now() < end) {
             Chaos();
@@ -149,6 +164,11 @@ private:
         fs::copy_file(zentradaSource_, exe_);
         fs::copy_file(librarySource_, work_ / librarySource_.filename());
         trace_ = work_ / "trace.txt";
+        {
+            platform::Socket probe;
+            platform::Listen("127.0.0.1", 0, probe);
+            tcpPort_ = platform::LocalPort(probe);
+        }
         faults_ = work_ / "falhas.txt";
         environment_ = testing::ChildEnvironment({"LANG=", "LC_", "ZENTRADA_", "TORVA_", "LD_LIBRARY_PATH="},
                                         {"LANG=C.UTF-8", "ZENTRADA_LOCK_DIR=" + work_.string(), "TORVA_MODE=recorder",
@@ -173,7 +193,7 @@ private:
     void StartAgent() {
         SetFaults("");
         std::vector<std::string> arguments;
-        std::string settings = "# soak\r\n";
+        std::string settings = "# soak\r\nTcpPort=" + std::to_string(tcpPort_) + "\r\n";
 #if !defined(_WIN32)
         if (Pick(0, 1) == 0) {
             settings += "WorkDirectoryIn=" + In(pair_).string() + "\r\nWorkDirectoryOut = " + Out(pair_).string() +
@@ -423,6 +443,93 @@ private:
             }
     }
 
+    // ----------------------------------------------------- TCP clients
+    // Requests of one to four lines, each line's text its id (file ids from
+    // 500000 on); now and then one cut short before its marker, or one whose
+    // client leaves before reading its answer.
+    void TcpClient(int c) {
+        std::mt19937 rng(seed_ * 104729 + static_cast<unsigned>(c));
+        auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
+        engine::ChannelClient client;
+        bool connected = false;
+        while (!stopWriters_) {
+            if (!connected && !(connected = client.Connect("127.0.0.1", tcpPort_, 1s))) {
+                std::this_thread::sleep_for(100ms);
+                continue;
+            }
+            TcpRequest request;
+            const int id = 500000 + c * 100000 + static_cast<int>(tcpRequestCount_++);
+            std::string text = "; pedido " + std::to_string(id) + "\r\n";
+            for (int line = 2, count = pick(1, 4); line < 2 + count; ++line) {
+                char uid[32];
+                std::snprintf(uid, sizeof uid, "Q%06dL%03d", id, line);
+                request.uids.push_back(uid);
+                text += kCommands[static_cast<std::size_t>(pick(0, static_cast<int>(kCommands.size()) - 1))] + "|" +
+                        uid + "|\r\n";
+            }
+            const int how = pick(0, 9);  // 0: cut short; 1: left before the answer; else whole
+            request.whole = how != 0;
+            const bool sent = client.Send(request.whole ? text + ".\r\n" : text + ".");
+            if (sent && how > 1) {
+                const auto answer = client.Read(60s);
+                request.answered = answer.end.has_value();
+                request.records = answer.records;
+            }
+            const bool answered = request.answered;
+            {
+                const std::lock_guard lock(ledgerMutex_);
+                tcpRequests_.push_back(std::move(request));
+            }
+            if (!sent || how <= 1 || !answered) {
+                client.Close();
+                connected = false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(pick(0, 300)));
+        }
+    }
+
+    void CheckTcp(std::map<std::string, int>& sent) {
+        std::size_t unanswered = 0, runSome = 0, kept = 0;
+        for (const TcpRequest& request : tcpRequests_) {
+            std::size_t run = 0;
+            for (const std::string& uid : request.uids) run += sent[uid] > 0;
+            if (run > 0) ++runSome, ++tcpRun_;
+            if (!request.whole && run > 0) Violation("a request cut short before its marker ran: " + request.uids[0]);
+            if (!request.answered) {
+                if (run > 0) ++unanswered;
+                continue;
+            }
+            // An answered request: each line sent answered once, in order.
+            const auto records = Split(request.records, kRecordEnd);
+            std::size_t found = 0;
+            for (const std::string& record : records) found += record.starts_with("Line ");
+            if (found != run) Violation("request " + request.uids[0] + " answered " + std::to_string(found) +
+                                        " records for " + std::to_string(run) + " lines run");
+            ++tcpAnswered_;
+        }
+        // Answers no client got are kept in the output directories.
+        for (int pair = 0; pair < 2; ++pair)
+            for (const fs::path& out : {Out(pair), Away(Out(pair))}) {
+                std::error_code error;
+                for (auto it = fs::directory_iterator(out, error); !error && it != fs::directory_iterator(); ++it)
+                    if (it->path().filename().string().starts_with("TCP_")) {
+                        ++kept;
+                        if (!ReadBytes(it->path()).ends_with(kRecordEnd))
+                            Violation(it->path().filename().string() + " does not end with 13, 13, 10");
+                    }
+            }
+        tcpKept_ = static_cast<int>(kept);
+        if (kept < unanswered)
+            Violation(std::to_string(unanswered) + " requests run without their answer, " + std::to_string(kept) +
+                      " kept in the output directories");
+        if (kept > runSome) Violation(std::to_string(kept) + " answers kept for " + std::to_string(runSome) + " requests run");
+        std::error_code error;
+        for (auto it = fs::directory_iterator(work_ / (exe_.stem().string() + "_tcp"), error);
+             !error && it != fs::directory_iterator(); ++it)
+            if (!it->path().filename().string().ends_with(".interrompido"))
+                Violation("left in the spool directory: " + it->path().filename().string());
+    }
+
     // ------------------------------------------------------------ the end
     // Faults off, normal mode, each pair in turn until its files are gone.
     void Drain() {
@@ -467,6 +574,7 @@ private:
                 for (auto it = fs::directory_iterator(out, error); !error && it != fs::directory_iterator(); ++it) {
                     const std::string name = it->path().filename().string();
                     int id = 0;
+                    if (name.starts_with("TCP_")) continue;  // a request's (CheckTcp)
                     if (name.rfind("COMANDO.fpo.", 0) == 0) {
                         id = std::stoi(name.substr(12));
                     } else if (name.size() > 20 && name.ends_with(".fpo") && name[name.size() - 20] == '_') {
@@ -520,6 +628,7 @@ private:
                 left[ReadBytes(entry.path())] = entry.path().filename().string();
         const std::string log = ReadBytes(work_ / "Zentrada_log.txt");
         auto answers = ReadResponses();
+        CheckTcp(sent);
         for (const auto& file : ledger_) {
             const std::string who = file.name + " #" + std::to_string(file.id);
             const std::string leftAs = left.contains(file.text) ? left[file.text] : "";
@@ -606,7 +715,8 @@ private:
         }
         // The log: bounded, and every line ends with 13, 13, 10.
         logBytes_ = log.size();
-        const std::size_t events = starts_ + ledger_.size() + faultsInjected_ + outputRemovals_ + inputLocks_;
+        const std::size_t events =
+            starts_ + ledger_.size() + tcpRequests_.size() + faultsInjected_ + outputRemovals_ + inputLocks_;
         if (logBytes_ > 65536 + 512 * events)
             Violation("log of " + std::to_string(logBytes_) + " bytes for " + std::to_string(events) + " events");
         if (!log.empty() && !log.ends_with(kRecordEnd)) Violation("the log does not end with 13, 13, 10");
@@ -635,6 +745,8 @@ private:
         std::printf("files written: %d complete, %d without marker\n", completeFiles_, abandonedFiles_);
         std::printf("files executed: %d; interrupted: %d; moved to .bad: %d; lines executed: %d\n", filesExecuted_,
                     interruptedFiles_, movedBad_, linesExecuted_);
+        std::printf("TCP requests: %zu sent, %d run, %d answered, %d answers kept in the output directories\n",
+                    tcpRequests_.size(), tcpRun_, tcpAnswered_, tcpKept_);
         std::printf("agent starts: %d; orderly stops: %d; hard kills: %d (%d in the middle of a file)\n", starts_,
                     orderlyStops_, kills_, midFileKills_);
         std::printf("faults injected: %d; mode switches: %d; directory switches: %d\n", faultsInjected_, modeSwitches_,
@@ -672,6 +784,10 @@ private:
     std::atomic<bool> stopWriters_{false};
     std::mutex ledgerMutex_;
     std::deque<CommandFile> ledger_;
+    std::deque<TcpRequest> tcpRequests_;
+    std::atomic<unsigned> tcpRequestCount_{0};
+    std::uint16_t tcpPort_ = 0;
+    int tcpRun_ = 0, tcpAnswered_ = 0, tcpKept_ = 0;
     std::vector<Interval> awayIntervals_;
     std::vector<std::pair<int, Sample>> samples_;
     Steady::time_point startedAt_, lastSample_;
