@@ -1,4 +1,5 @@
 #include "platform/socket.h"
+#include "platform/socket_address.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -33,21 +34,9 @@ void Socket::Close() {
 }
 
 ListenResult Listen(const std::string& address, std::uint16_t port, Socket& listener) {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-    if (inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(port);
-        length = sizeof *v4;
-    } else if (inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        length = sizeof *v6;
-    } else {
-        return ListenResult::BadAddress;
-    }
+    sockaddr_storage storage;
+    const int length = socket_address::Make(address, port, storage);
+    if (length == 0) return ListenResult::BadAddress;
     const int fd = socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return ListenResult::Failed;
     Socket made(fd);
@@ -69,8 +58,7 @@ std::uint16_t LocalPort(const Socket& socket) {
     sockaddr_storage storage{};
     socklen_t length = sizeof storage;
     if (getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) return 0;
-    if (storage.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    return socket_address::Port(storage);
 }
 
 std::optional<Socket> Accept(const Socket& listener, Peer& peer) {
@@ -79,17 +67,7 @@ std::optional<Socket> Accept(const Socket& listener, Peer& peer) {
     const int fd = accept(Fd(listener), reinterpret_cast<sockaddr*>(&storage), &length);
     if (fd < 0) return std::nullopt;
     MakeNonBlocking(fd);
-    char text[INET6_ADDRSTRLEN] = "";
-    if (storage.ss_family == AF_INET) {
-        const auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
-        peer.port = ntohs(v4->sin_port);
-    } else {
-        const auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
-        peer.port = ntohs(v6->sin6_port);
-    }
-    peer.address = text;
+    peer = socket_address::Describe(storage);
     return Socket(fd);
 }
 

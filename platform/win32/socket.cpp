@@ -1,4 +1,5 @@
 #include "platform/socket.h"
+#include "platform/socket_address.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -42,21 +43,9 @@ void Socket::Close() {
 
 ListenResult Listen(const std::string& address, std::uint16_t port, Socket& listener) {
     if (!StartWinsock()) return ListenResult::Failed;
-    sockaddr_storage storage{};
-    int length = 0;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-    if (inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(port);
-        length = sizeof *v4;
-    } else if (inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        length = sizeof *v6;
-    } else {
-        return ListenResult::BadAddress;
-    }
+    sockaddr_storage storage;
+    const int length = socket_address::Make(address, port, storage);
+    if (length == 0) return ListenResult::BadAddress;
     const SOCKET s = socket(storage.ss_family, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return ListenResult::Failed;
     Socket made(static_cast<std::intptr_t>(s));
@@ -80,8 +69,7 @@ std::uint16_t LocalPort(const Socket& socket) {
     sockaddr_storage storage{};
     int length = sizeof storage;
     if (getsockname(Handle(socket), reinterpret_cast<sockaddr*>(&storage), &length) != 0) return 0;
-    if (storage.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
+    return socket_address::Port(storage);
 }
 
 std::optional<Socket> Accept(const Socket& listener, Peer& peer) {
@@ -91,17 +79,7 @@ std::optional<Socket> Accept(const Socket& listener, Peer& peer) {
     if (s == INVALID_SOCKET) return std::nullopt;
     SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
     MakeNonBlocking(s);
-    char text[INET6_ADDRSTRLEN] = "";
-    if (storage.ss_family == AF_INET) {
-        auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
-        peer.port = ntohs(v4->sin_port);
-    } else {
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
-        peer.port = ntohs(v6->sin6_port);
-    }
-    peer.address = text;
+    peer = socket_address::Describe(storage);
     return Socket(static_cast<std::intptr_t>(s));
 }
 
