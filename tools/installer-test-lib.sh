@@ -1,9 +1,17 @@
-# shellcheck shell=bash disable=SC2154
+# shellcheck shell=bash disable=SC2154,SC2034
 # What the installer tests under Wine share, sourced by tools/installer-test.sh
-# and tools/msi-test.sh once they set $root, $preset (win32 or win64) and
-# $build: reporting and checks, a Wine prefix made afresh, and where a
-# program of the build installs. The caller's trap ends a console host it
+# and tools/msi-test.sh with their arguments once they set $root: the preset
+# (win32, the default, or win64) and its build directory, reporting and
+# checks, a Wine prefix made afresh, and where a program of the build
+# installs. The caller's trap ends a console host it
 # left running ($host_pid) and the prefix's server.
+
+preset="${1:-win32}"
+case "$preset" in
+  win32 | win64) ;;
+  *) echo "usage: $0 [win32|win64]" >&2; exit 2 ;;
+esac
+build="$root/build/$preset"
 
 # Where the kernel runs no 32-bit programs (ZENTRADA_WINE32_EMULATED=1), the
 # 32-bit programs of a test (an NSIS setup, a package's custom actions, the

@@ -15,15 +15,9 @@
 # Prints each check; exits non-zero at the first failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-preset="${1:-win32}"
-case "$preset" in
-  win32 | win64) ;;
-  *) echo "usage: $0 [win32|win64]" >&2; exit 2 ;;
-esac
-build="$root/build/$preset"
 
 # shellcheck source=tools/installer-test-lib.sh
-. "$root/tools/installer-test-lib.sh"
+. "$root/tools/installer-test-lib.sh" "$@"
 
 # The installer and what it carries.
 build_target installer

@@ -24,12 +24,6 @@
 # stay in build/<preset>/msi-test.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-preset="${1:-win32}"
-case "$preset" in
-  win32 | win64) ;;
-  *) echo "usage: $0 [win32|win64]" >&2; exit 2 ;;
-esac
-build="$root/build/$preset"
 
 # On (1, the default): the packages start the service, which must be
 # running after the install and the upgrade and answer a sale dropped into
@@ -38,7 +32,7 @@ build="$root/build/$preset"
 SERVICE_ANSWERS="${SERVICE_ANSWERS:-1}"
 
 # shellcheck source=tools/installer-test-lib.sh
-. "$root/tools/installer-test-lib.sh"
+. "$root/tools/installer-test-lib.sh" "$@"
 
 # The package and what it carries.
 build_target msi
