@@ -78,8 +78,9 @@ StatusReport ReportStatus(const std::string* text, const std::string& path, doub
         report.exitStatus = kStatusNotRunning;
     } else {
         std::string program = "zentrada", version;
-        for (const auto& [name, ignored] : samples) {
+        for (const auto& sample : samples) {
             // zentrada_build_info{version="<version>",program="zentrada",arch="x86_64"}
+            const auto& name = sample.first;
             if (!name.starts_with("zentrada_build_info{")) continue;
             const auto label = [&name](std::string_view key) {
                 const std::size_t start = name.find(std::string(key) + "=\"");
