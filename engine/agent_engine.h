@@ -107,8 +107,8 @@ struct AgentEnvironment {
     // Whether each response record and each journal entry reaches the disk
     // before the next driver call.
     bool durableRecords = true;
-    // The TCP channel's requests as command files, and their answers until
-    // the client has them; empty: none are kept (nor the channel started).
+    // Where agents that stored the TCP channel's requests as files kept
+    // them: what they left is put away at start (request_answers.h).
     std::string spoolDirectory;
     ChannelSettings tcp;
     // The status as `--status` tells it, from the status text

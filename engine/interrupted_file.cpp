@@ -136,32 +136,44 @@ Recovery RecoverInterruptedFile(const std::string& journalPath, ExecutedFiles& e
     const auto journal = platform::ReadFileBytes(journalPath);
     const std::optional<JournalState> state = journal ? ParseJournal(*journal) : std::nullopt;
     if (!state) return Recovery::Done;
-    const std::optional<platform::FileEntry> entry = FindUnchanged(*state);
+    // A request has no command file; its journal holds its text.
+    const std::optional<platform::FileEntry> entry = state->request ? std::nullopt : FindUnchanged(*state);
+    // A request's answers are in the journal alone until its client has them.
+    const bool answersOwed = state->request && !state->delivered;
     bool cutShort = false;
-    if (state->finished) {
+    if (state->finished && !answersOwed) {
         // Its answers were whole on disk before "fim" (the point of sale may
         // have taken them away since): nothing is added.
         platform::RemoveFile(ResponseFile::PendingPath(state->responsePath));
         if (entry) executed.Finish(state->directory, *entry);
-    } else if (!state->lastLine) {
+    } else if (!state->lastLine && !state->finished) {
         const WrittenRecords written = FindWrittenRecords(*state, durable);
         RemoveWrittenRecords(*state, written.named, durable);
+        // A file is taken again from its start; a request's client is gone.
+        if (state->request) log.WriteLog(FillPattern(texts::kTcpRequestNotSent, {state->name}));
     } else {
         WrittenRecords written = FindWrittenRecords(*state, durable);
         const std::string missing = MissingRecords(*state, written, durable);
         ResponseFile response(state->responsePath, state->simplified, durable, written.named,
                               written.records.size());
-        const auto text =
-            entry ? platform::ReadFileBytes(platform::JoinPath(state->directory, entry->name)) : std::nullopt;
-        const Ending ending = EndingOf(*state, text, written.records + missing);
+        const auto text = state->request ? state->request
+                          : entry        ? platform::ReadFileBytes(platform::JoinPath(state->directory, entry->name))
+                                         : std::nullopt;
+        const Ending ending =
+            state->finished ? Ending{{}, true} : EndingOf(*state, text, written.records + missing);
         // The answers reach the response file before anything else is done.
         if (!response.Append(missing + ending.records)) {
             if (announce) log.WriteLog(FillPattern(texts::kAnswersKept, {state->name, state->responsePath}));
             return Recovery::Pending;
         }
-        if (!missing.empty()) log.WriteLog(FillPattern(texts::kAnswersWritten, {state->responsePath}));
-        if (written.records.empty() && missing.empty() && ending.records.empty()) response.Discard();
-        if (entry && ending.finished) {
+        const bool added = !missing.empty() || !ending.records.empty();
+        if (!missing.empty() && !state->request) log.WriteLog(FillPattern(texts::kAnswersWritten, {state->responsePath}));
+        if (written.records.empty() && !added) response.Discard();
+        if (state->request && !ending.finished) {
+            log.WriteLog(FillPattern(texts::kTcpRequestInterrupted, {state->name, state->responsePath}));
+        } else if (state->request && added) {
+            log.WriteLog(FillPattern(texts::kTcpAnswersSaved, {state->name, state->responsePath}));
+        } else if (entry && ending.finished) {
             executed.Finish(state->directory, *entry);
         } else if (entry) {
             MoveAside(*state, *entry, executed, log, durable);

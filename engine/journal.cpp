@@ -8,6 +8,9 @@ namespace zentrada::engine {
 namespace {
 
 constexpr std::string_view kJournalTitle = "ZENTRADA EM EXECUCAO 1";
+// How far requests' entries may follow one another before the journal is
+// emptied again.
+constexpr std::uint64_t kFollowBound = 1u << 20;
 
 // Names may hold any byte, line feeds included, so they are counted.
 std::string CountedEntry(std::string_view key, std::string_view value) {
@@ -63,13 +66,16 @@ std::string JournalHeader(const JournalState& state) {
            (state.simplified ? "simplificado\n" : "") +
            (state.previousResponse ? "anterior " + std::to_string(state.previousResponse->size) + " " +
                                          std::to_string(state.previousResponse->lastWriteNs) + "\n"
-                                   : "");
+                                   : "") +
+           (state.request ? CountedEntry("pedido", *state.request) : "");
 }
 
 std::string RecordEntry(std::string_view record) { return CountedEntry("registro", record); }
 
-std::optional<JournalState> ParseJournal(std::string_view text) {
-    EntryCursor cursor(text);
+namespace {
+
+// One file's entries, from its header on.
+std::optional<JournalState> ParseSection(EntryCursor& cursor) {
     JournalState state;
     auto directory = cursor.Plain(kJournalTitle) ? cursor.Counted("pasta") : std::nullopt;
     auto name = directory ? cursor.Counted("arquivo") : std::nullopt;
@@ -95,6 +101,7 @@ std::optional<JournalState> ParseJournal(std::string_view text) {
         if (!size || !written) return std::nullopt;
         state.previousResponse = JournalState::Previous{*size, *written};
     }
+    if (auto request = cursor.Counted("pedido")) state.request = std::move(*request);
     for (;;) {
         if (const auto line = cursor.Plain("linha")) {
             if (const auto number = ParseNumber<std::int32_t>(*line)) state.lastLine = *number;
@@ -102,10 +109,23 @@ std::optional<JournalState> ParseJournal(std::string_view text) {
             state.records += *record;
         } else if (cursor.Plain("fim")) {
             state.finished = true;
+        } else if (cursor.Plain("entregue")) {
+            state.delivered = true;
         } else {
             return state;
         }
     }
+}
+
+}  // namespace
+
+std::optional<JournalState> ParseJournal(std::string_view text) {
+    // Requests are journaled one after another: the last whole header is
+    // the one in hand.
+    EntryCursor cursor(text);
+    std::optional<JournalState> last;
+    while (auto state = ParseSection(cursor)) last = std::move(state);
+    return last;
 }
 
 Journal::Journal(std::string path, bool durable, const AgentLog& log)
@@ -116,17 +136,33 @@ void Journal::Begin(const JournalState& file) {
     failed_ = false;
     forced_ = false;
     unwritten_.clear();
-    const bool existed = platform::FileExists(path_);
-    if (!file_.Open(path_)) {
-        failed_ = true;
-        log_.WriteLog(FillPattern(texts::kJournalNotWritten, {path_}));
-        return;
+    request_ = file.request.has_value();
+    // A request's entries follow the last ones: the journal holds nothing
+    // needed any more (what is behind a header is done with), and a file
+    // that only grows costs a forced write no block allocation. A command
+    // file, or a journal grown past its bound, starts it afresh: emptied
+    // through its name while kept open, as a file opened to be emptied and
+    // closed again is flushed by some file systems at the close.
+    const bool follow = request_ && file_.IsOpen() && size_ < kFollowBound;
+    if (!follow && (!file_.IsOpen() || !platform::TruncateFile(path_, 0, false))) {
+        const bool existed = platform::FileExists(path_);
+        if (!file_.Open(path_)) {
+            failed_ = true;
+            log_.WriteLog(FillPattern(texts::kJournalNotWritten, {path_}));
+            return;
+        }
+        if (durable_ && !existed) platform::SyncDirectoryOf(path_);
     }
-    Append(JournalHeader(file), false);
-    if (durable_ && !existed) platform::SyncDirectoryOf(path_);
+    if (!follow) size_ = 0;
+    // Written with the first entry: nothing of the file is sent or answered
+    // before it.
+    unwritten_ = JournalHeader(file);
 }
 
-void Journal::Record(std::string_view record) { unwritten_ += RecordEntry(record); }
+void Journal::Record(std::string_view record) {
+    unwritten_ += RecordEntry(record);
+    if (request_) Append("", false);
+}
 
 void Journal::Sending(std::int32_t line) { Append("linha " + std::to_string(line) + "\n", true); }
 
@@ -134,10 +170,7 @@ void Journal::Force() {
     if (!unwritten_.empty() || !forced_) Append("", true);
 }
 
-void Journal::Finished() {
-    Append("fim\n", true);
-    file_.Close();
-}
+void Journal::Finished(bool delivered) { Append(delivered ? "fim\nentregue\n" : "fim\n", true); }
 
 bool Journal::Clear(const std::string& path, bool durable) {
     return path.empty() || platform::WriteFileBytes(path, "", true, durable);
@@ -150,6 +183,7 @@ bool Journal::Append(std::string_view entry, bool force) {
     bytes += entry;
     const bool durable = force && durable_;
     if (file_.Append(bytes, durable)) {
+        size_ += bytes.size();
         forced_ = forced_ || durable;
         return true;
     }

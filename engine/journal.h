@@ -7,7 +7,8 @@
 // completes it from here, and learns what may have reached the printer, so
 // the file is never run a second time.
 //
-// Its text, one entry per line feed:
+// Its text, one entry per line feed, from the header of the file in hand
+// (requests follow one another: the last whole header is the one in hand):
 //   ZENTRADA EM EXECUCAO 1
 //   pasta <length> <input directory>
 //   arquivo <length> <command file name>
@@ -17,10 +18,15 @@
 //   simplificado       in simplified mode, where the response's name is reused
 //   anterior <bytes> <last-write time, ns>
 //                      that response as it was before this file, if any
+//   pedido <length> <text>
+//                      a request of the TCP channel, which has no command
+//                      file: its text, as the worker read it
 //   linha <n>          before line n is sent, once per line sent
 //   registro <length> <bytes>
 //                      a record of the response, in order
 //   fim                the file ran to its end, every record in its file
+//                      (a request's records are in the journal alone)
+//   entregue           the request's client had every record
 // An entry cut short by a crash has no line feed and is ignored: it was being
 // written before the call it announces.
 #pragma once
@@ -48,9 +54,13 @@ struct JournalState {
         bool operator==(const Previous&) const = default;
     };
     std::optional<Previous> previousResponse;
+    // A request's text: it has no command file, and its answers are
+    // written to the response file only when its client did not get them.
+    std::optional<std::string> request;
     std::optional<std::int32_t> lastLine;  // the last line announced
     std::string records;                   // every record journaled, in order
     bool finished = false;
+    bool delivered = false;
 };
 
 std::string JournalHeader(const JournalState& state);
@@ -65,17 +75,20 @@ public:
     Journal(std::string path, bool durable, const AgentLog& log);
 
     // Before the first line of a file is read. The journal is emptied and
-    // rewritten, never removed, so its name need not reach the disk again.
-    // Not forced: the first line's entry carries it.
+    // rewritten (a request's entries may follow the last request's), never
+    // removed, so its name need not reach the disk again; it stays open from
+    // one file to the next. Written with the first entry, which forces it.
     void Begin(const JournalState& file);
-    // A record of the response, forced with the next entry.
+    // A record of the response, forced with the next entry. A request's
+    // record is written at once: the journal is its only copy on disk.
     void Record(std::string_view record);
     // Before line `line` is sent: forced with the records before it.
     void Sending(std::int32_t line);
     // Everything journaled is on disk on return.
     void Force();
     // Before the executed file is deleted: forced with the last records.
-    void Finished();
+    // `delivered`: a request's client had every record.
+    void Finished(bool delivered = false);
     // After a crash's file was put right: nothing in hand.
     static bool Clear(const std::string& path, bool durable);
 
@@ -89,6 +102,8 @@ private:
     std::string unwritten_;  // records not yet in the file
     bool forced_ = false;    // something of this command file forced
     bool failed_ = false;    // logged once per command file
+    bool request_ = false;   // the file in hand is a request
+    std::uint64_t size_ = 0;  // bytes written since it was emptied
 };
 
 }  // namespace zentrada::engine

@@ -1,7 +1,9 @@
-// The requests of the TCP channel waiting for the worker. Each is stored in
-// the spool directory before it is queued, so it is a command file like any
-// other to the worker, its journal and recovery; the worker takes it or the
-// oldest ready command file, whichever became ready first.
+// The requests of the TCP channel waiting for the worker, in memory: the
+// worker takes the oldest or the oldest ready command file, whichever became
+// ready first, and runs it as a command file. Its journal carries its text,
+// so that recovery can put right a request cut short as it does a file. A
+// request not yet taken when the agent ends is never run: its client had no
+// answer, and may send it again.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "platform/platform.h"
 
 namespace zentrada::engine {
 
@@ -25,24 +27,22 @@ public:
     // One record, as written to the response file.
     virtual void Record(std::string_view record) = 0;
     enum class Delivery {
-        Delivered,  // every record and the end line went out: the response file may go
-        Undelivered,  // the client is gone: the response file goes to the output directory
-        Later,      // still going out; the client settles the response file itself
+        Delivered,    // every record and the end line went out
+        Undelivered,  // the client is gone: the answers go to the response file
+        Later,        // still going out; the client writes the response file itself if it goes
     };
-    // The request ran to its end with `records` records, kept in
-    // `responsePath` (empty when none was written).
-    virtual Delivery Finish(std::size_t records, const std::string& responsePath) = 0;
+    // The request ran to its end with `records` records, `answers` (empty
+    // when none was written), whose response file would be `responsePath`.
+    virtual Delivery Finish(std::size_t records, const std::string& answers, const std::string& responsePath) = 0;
     // The request's answers could not all be written: the client learns
     // nothing more of it.
     virtual void Abandon() = 0;
 };
 
 struct Request {
-    std::string directory;  // the spool directory
-    platform::FileEntry entry;  // its command file there
+    std::string name;       // "TCP_127.0.0.1_54321_7.FPI" (request_answers.h)
+    std::int64_t readyNs = 0;  // when it was received whole, on the file clock
     std::string text;       // as text mode reads it
-    // Nothing for a request found in the spool directory at start: its
-    // client went with the last run.
     std::shared_ptr<RequestClient> client;
 };
 
@@ -58,7 +58,7 @@ public:
     std::optional<std::int64_t> OldestReadyNs() const {
         const std::lock_guard lock(mutex_);
         if (requests_.empty()) return std::nullopt;
-        return requests_.front().entry.lastWriteNs;
+        return requests_.front().readyNs;
     }
     // A request taken that could not be run yet: first again.
     void Return(Request request) {
@@ -76,11 +76,13 @@ public:
         const std::lock_guard lock(mutex_);
         return requests_.size();
     }
-    // Requests not taken when the worker stops stay in the spool directory,
-    // for the next start.
-    void Clear() {
+    // Requests not taken when the worker stops are not run: their names.
+    std::vector<std::string> Clear() {
         const std::lock_guard lock(mutex_);
+        std::vector<std::string> names;
+        for (const Request& request : requests_) names.push_back(request.name);
         requests_.clear();
+        return names;
     }
     // What ends the worker's idle wait when a request arrives.
     void SetWake(std::function<void()> wake) {

@@ -1,6 +1,7 @@
 #include "engine/response_writer.h"
 
 #include <charconv>
+#include <utility>
 
 #include "commands/conversions.h"
 #include "engine/journal.h"
@@ -70,12 +71,16 @@ bool ResponseFile::NameFree() const { return reusedName_ || !platform::FileExist
 
 bool ResponseFile::CreatePending() {
     // Written under its name from the start: no pending file to make.
-    if (named_) return true;
+    if (named_ || holding_) return true;
     pendingBytes_ = 0;
     return platform::WriteFileBytes(PendingPath(path_), "", true);
 }
 
 bool ResponseFile::Append(std::string_view records) {
+    if (holding_) {
+        held_ += records;
+        return true;
+    }
     // Records left in the pending file take the name even with none to add.
     if (records.empty() && (named_ || pendingBytes_ == 0)) return true;
     if (named_) return platform::WriteFileBytes(path_, records, false, durable_);
@@ -93,6 +98,11 @@ bool ResponseFile::Append(std::string_view records) {
     return true;
 }
 
+bool ResponseFile::Release() {
+    holding_ = false;
+    return Append(std::exchange(held_, {}));
+}
+
 void ResponseFile::Sync() {
     if (!named_) return;
     platform::WriteFileBytes(path_, "", false, true);
@@ -100,7 +110,8 @@ void ResponseFile::Sync() {
 }
 
 void ResponseFile::Discard() {
-    if (!named_) platform::RemoveFile(PendingPath(path_));
+    if (holding_) held_.clear();
+    else if (!named_) platform::RemoveFile(PendingPath(path_));
 }
 
 ResponseWriter::ResponseWriter(ResponseFile& file, const AgentLog& log, Journal* journal)

@@ -63,6 +63,12 @@ public:
     // The records written, and the name, put on disk: before the journal
     // forgets them.
     void Sync();
+    // A request's answers: kept in memory, as they go to its client, and
+    // written (`Release`) only when the client did not get them. The
+    // journal holds them meanwhile.
+    void Hold() { holding_ = true; }
+    const std::string& Held() const { return held_; }
+    bool Release();
 
     const std::string& Path() const { return path_; }
     bool ReusedName() const { return reusedName_; }
@@ -73,6 +79,8 @@ private:
     bool durable_;
     bool named_;
     std::uint64_t pendingBytes_;
+    bool holding_ = false;
+    std::string held_;
 };
 
 // The records of the file in hand, each journaled and written to the

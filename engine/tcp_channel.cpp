@@ -9,7 +9,7 @@
 
 #include "engine/record_bytes.h"
 #include "engine/request_framer.h"
-#include "engine/spool.h"
+#include "engine/request_answers.h"
 #include "engine/text_file.h"
 #include "platform/socket.h"
 #include "resources/texts.h"
@@ -61,15 +61,17 @@ public:
     std::uint16_t PeerPort() const { return port_; }
     const platform::Socket& Socket() const { return socket_; }
 
+    // Sent at once, apart from the end line: a client gone meanwhile refuses
+    // the second send, and its answers are kept.
     void Record(std::string_view record) override {
         const std::lock_guard lock(mutex_);
         Queue(record);
     }
-    Delivery Finish(std::size_t records, const std::string& responsePath) override {
+    Delivery Finish(std::size_t records, const std::string& answers, const std::string& responsePath) override {
         const std::lock_guard lock(mutex_);
         Queue(std::string(kAnswerEnd) + std::to_string(records) + kRecordEnd);
         const bool gone = gone_;
-        if (!gone && !outbox_.empty() && !responsePath.empty()) unsettled_.push_back(responsePath);
+        if (!gone && !outbox_.empty() && !answers.empty()) unsettled_.push_back({responsePath, answers});
         const bool sent = outbox_.empty();
         Next();
         return gone ? Delivery::Undelivered : sent ? Delivery::Delivered : Delivery::Later;
@@ -105,20 +107,20 @@ public:
         bool busy = false;     // requests queued or running
         // Nothing more is read while this many requests are in hand or the
         // outbox holds this much: a client that sends without reading holds
-        // no more than that of the agent's memory and spool directory.
+        // no more than that of the agent's memory.
         bool full = false;
     };
     State Look() const {
         const std::lock_guard lock(mutex_);
         return {gone_, !outbox_.empty(), !order_.empty(), order_.size() >= 8 || outbox_.size() >= (1u << 20)};
     }
-    // The thread ends: answers still going out are kept in the output
-    // directory; the worker's later answers go there too.
-    void End(const std::string& outputDirectory, const AgentLog& log) {
+    // The thread ends: answers still going out are kept in their response
+    // files; the worker's later answers go there too.
+    void End(bool durable, const AgentLog& log) {
         const std::lock_guard lock(mutex_);
         gone_ = true;
         outbox_.clear();
-        for (const std::string& path : unsettled_) KeepUndeliveredAnswers(path, outputDirectory, log);
+        for (const Unsettled& answers : unsettled_) SaveUndeliveredAnswers(answers.path, answers.records, durable, log);
         unsettled_.clear();
         socket_.Close();
     }
@@ -149,11 +151,8 @@ private:
                 outbox_.erase(0, static_cast<std::size_t>(sent));
             }
         }
-        // Every answer handed over: their response files are done with.
-        if (outbox_.empty() && !gone_) {
-            for (const std::string& path : unsettled_) platform::RemoveFile(path);
-            unsettled_.clear();
-        }
+        // Every answer handed over: no response file is needed.
+        if (outbox_.empty() && !gone_) unsettled_.clear();
     }
 
     mutable std::mutex mutex_;
@@ -162,7 +161,11 @@ private:
     const std::uint16_t port_;
     std::string outbox_;
     const std::function<std::string()> status_;
-    std::vector<std::string> unsettled_;  // response files whose answers are in the outbox
+    struct Unsettled {
+        std::string path;  // the response file, should the client go
+        std::string records;
+    };
+    std::vector<Unsettled> unsettled_;  // answers still in the outbox
     std::deque<bool> order_;  // what is in hand, in turn: a request (false) or "?" (true)
     bool gone_ = false;
 };
@@ -178,10 +181,6 @@ bool TcpChannel::Start() {
     // Anybody on the shop's network could print a receipt.
     if (!IsLoopbackAddress(settings.address) && settings.token.empty()) {
         log_.WriteLog(FillPattern(texts::kTcpTokenRequired, {settings.address}));
-        return false;
-    }
-    if (environment_.spoolDirectory.empty() || !platform::MakeDirectory(environment_.spoolDirectory)) {
-        log_.WriteLog(FillPattern(texts::kTcpSpoolMissing, {environment_.spoolDirectory}));
         return false;
     }
     listener_ = std::make_unique<platform::Socket>();
@@ -269,7 +268,7 @@ void TcpChannel::Accept() {
         if (live_ >= environment_.tcp.maxConnections) {
             Refuse(connection->Peer());
             connection->Send(ErrorLine(texts::kTcpErrorBusy));
-            connection->End(shared_.OutputDirectory(), log_);
+            connection->End(environment_.durableRecords, log_);
             continue;
         }
         refusing_ = false;
@@ -319,27 +318,10 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
             closing = texts::kTcpErrorToken;
         }
     };
-    const auto store = [&](const std::string& bytes) {
-        std::string name, path;
-        do {
-            name = RequestFileName(connection->Address(), connection->PeerPort(), nextRequest_++);
-            path = platform::JoinPath(environment_.spoolDirectory, name);
-        } while (platform::FileExists(path));
-        // One forced write, of the bytes: the directory's entry is not
-        // forced. Once the worker has sent a line the journal names the
-        // request, so a power cut that takes the entry can lose a request
-        // never run, never run one twice.
-        std::optional<platform::FileEntry> entry;
-        if (platform::WriteFileBytes(path, bytes, false, environment_.durableRecords))
-            entry = platform::FindFile(path);
-        if (!entry) {
-            platform::RemoveFile(path);
-            log_.WriteLog(FillPattern(texts::kTcpRequestNotStored, {peer, path}));
-            connection->Send(ErrorLine(texts::kTcpErrorNotStored));
-            return;
-        }
+    const auto queue = [&](const std::string& bytes) {
         connection->Queued();
-        shared_.requests.Push(Request{environment_.spoolDirectory, std::move(*entry), FoldTextMode(bytes), connection});
+        const std::string name = RequestFileName(connection->Address(), connection->PeerPort(), nextRequest_++);
+        shared_.requests.Push(Request{name, platform::FileClockNow(), FoldTextMode(bytes), connection});
     };
 
     while (!stopping_ && !closing) {
@@ -372,7 +354,7 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
                     switch (item.kind) {
                         case RequestFramer::Kind::Request:
                             completed = true;
-                            store(item.text);
+                            queue(item.text);
                             break;
                         case RequestFramer::Kind::Status:
                             connection->AskStatus();
@@ -422,7 +404,7 @@ void TcpChannel::Serve(const std::shared_ptr<Connection>& connection) {
                platform::Receive(connection->Socket(), buffer.data(), buffer.size()) > 0) {
         }
     }
-    connection->End(shared_.OutputDirectory(), log_);
+    connection->End(environment_.durableRecords, log_);
 }
 
 }  // namespace zentrada::engine

@@ -1,9 +1,9 @@
 // The TCP channel: the requests of point-of-sale programs that would rather
 // not write files. A thread accepts connections and one thread per
 // connection frames its requests (request_framer.h); each request received
-// whole is stored in the spool directory (spool.h) and queued for the worker,
-// which runs it as a command file and sends its records back as it writes
-// them. The channel never calls the driver.
+// whole is queued for the worker (request_queue.h), which runs it as a
+// command file and sends its records back as it writes them. The channel
+// never calls the driver.
 #pragma once
 
 #include <atomic>
@@ -42,8 +42,8 @@ public:
     // Listens as the settings say; false, logged, when it cannot: the files
     // are served all the same. A port in use is tried again every 2 s.
     bool Start();
-    // Closes the listener and every connection. Requests queued stay in the
-    // spool directory for the next start.
+    // Closes the listener and every connection. Requests queued and not
+    // taken are not run.
     void Stop();
     // The port listened on (the one the system chose for port 0).
     std::uint16_t Port() const { return port_; }

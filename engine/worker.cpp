@@ -6,7 +6,7 @@
 #include "commands/catalogue.h"
 #include "engine/interrupted_file.h"
 #include "engine/pass_rule.h"
-#include "engine/spool.h"
+#include "engine/request_answers.h"
 #include "engine/tcp_channel.h"
 #include "engine/status_publisher.h"
 #include "platform/directory_watch.h"
@@ -18,14 +18,6 @@ namespace {
 void CallSysLog(const driver::DriverBinding& binding, const char* path, std::int32_t level) {
     if (binding.TORVA_Sys_Log != nullptr) binding.TORVA_Sys_Log(path, level);
 }
-
-// The client of a request stored by the last run.
-class AbsentClient final : public RequestClient {
-public:
-    void Record(std::string_view) override {}
-    Delivery Finish(std::size_t, const std::string&) override { return Delivery::Undelivered; }
-    void Abandon() override {}
-};
 
 }  // namespace
 
@@ -55,13 +47,7 @@ std::optional<WorkerEnd> Worker::Start() {
     executed_.Load();
     answersPending_ = Recover(true);
     ResponseFile::RemoveEmptyPending(shared_.OutputDirectory());
-    // Requests stored whole by the last run are run as files left waiting
-    // would be; answers its clients never got go to the output directory
-    // (once recovery has completed them).
-    if (!answersPending_) {
-        for (Request& request : SweepSpool(environment_.spoolDirectory, shared_.OutputDirectory(), shared_, log_))
-            shared_.requests.Push(std::move(request));
-    }
+    SweepSpool(environment_.spoolDirectory, shared_.OutputDirectory(), log_);
     if (!BindDriverLibrary()) {
         if (environment_.showError) environment_.showError(texts::kErrorTitle, texts::kLibraryLoadFailed);
         return WorkerEnd::DriverNotLoaded;
@@ -130,25 +116,26 @@ bool Worker::RunCycle(bool pollDue) {
         shared_.status.Waiting(waiting.count, waiting.oldestNs);
     }
     if (request) {
-        const std::string name = request->entry.name;
-        file = TakenFile{request->directory, name, BaseName(name), FormatStamp(platform::Now()),
-                         std::move(request->text), request->entry};
+        platform::FileEntry entry;
+        entry.name = request->name;
+        entry.size = request->text.size();
+        entry.lastWriteNs = request->readyNs;
+        file = TakenFile{{}, request->name, BaseName(request->name), FormatStamp(platform::Now()), request->text,
+                         entry};
     }
     std::optional<ResponseFile> response;
     if (file) {
         // The output directory and the mode are taken once per file, so all
         // records of one command file go to one response file. A request's
-        // records stay in the spool directory until its client has them.
+        // answers go to its client and to the journal; its response file is
+        // written only if the client does not get them.
         const bool simple = simpleMode && !request;
-        const std::string output = request ? request->directory : shared_.OutputDirectory();
+        const std::string output = shared_.OutputDirectory();
         // Written without forcing: the journal is the answers' durable copy.
-        // A request's response is written under its name at once: nobody
-        // else takes names in the spool directory, and one left empty or cut
-        // short is put right (or removed) at the next start like a pending
-        // file.
         response.emplace(platform::JoinPath(output, ResponseFileName(file->baseName, file->stamp, simple)), simple,
-                         false, request.has_value());
-        if (!TakeFile(*file, *response, output)) {
+                         false);
+        if (request) response->Hold();
+        if (!TakeFile(*file, *response, output, request.has_value())) {
             file.reset();
             // Taken again at the next cycle, before anything newer.
             if (request) shared_.requests.Return(std::move(*request));
@@ -158,13 +145,11 @@ bool Worker::RunCycle(bool pollDue) {
         if (pollDue) IdlePoll();
         return false;
     }
-    // A request whose client went with the last run answers to nobody.
-    static AbsentClient absent;
-    ProcessFile(*file, *response, !request ? nullptr : request->client ? request->client.get() : &absent);
+    ProcessFile(*file, *response, request ? request->client.get() : nullptr);
     return true;
 }
 
-bool Worker::TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output) {
+bool Worker::TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output, bool isRequest) {
     if (!response.NameFree()) return false;
     // While the output directory is missing nothing is written for the file.
     if (!unwritableResponse_.empty() && !platform::FileExists(output)) return false;
@@ -177,6 +162,7 @@ bool Worker::TakeFile(const TakenFile& file, ResponseFile& response, const std::
     begin.responsePath = response.Path();
     begin.size = file.entry.size;
     begin.lastWriteNs = file.entry.lastWriteNs;
+    if (isRequest) begin.request = file.text;
     if (response.ReusedName()) {
         begin.simplified = true;
         if (const auto previous = platform::FindFile(response.Path()))
@@ -240,22 +226,27 @@ void Worker::ProcessFile(const TakenFile& file, ResponseFile& response, RequestC
         return;
     }
     if (!responses.Written()) response.Discard();
-    // On disk before the journal says the file ran: the next file empties
-    // the journal, the answers' durable copy until then.
-    if (environment_.durableRecords && responses.Written()) response.Sync();
-    journal_.Finished();
-    // The client has its end line as soon as the answers are whole: a crash
-    // from here on finishes the request without running it again.
-    const std::string written = responses.Written() ? response.Path() : std::string();
-    const auto delivery =
-        client != nullptr ? client->Finish(records, written) : RequestClient::Delivery::Delivered;
+    if (client == nullptr) {
+        // On disk before the journal says the file ran: the next file empties
+        // the journal, the answers' durable copy until then.
+        if (environment_.durableRecords && responses.Written()) response.Sync();
+        journal_.Finished();
+    } else {
+        // The client has its end line as soon as its answers are whole, and
+        // the journal holds them: a crash from here on writes them to the
+        // response file unless the journal says the client had them.
+        const auto delivery = client->Finish(records, response.Held(), response.Path());
+        if (delivery == RequestClient::Delivery::Undelivered &&
+            !SaveUndeliveredAnswers(response.Path(), response.Held(), environment_.durableRecords, log_)) {
+            journal_.Force();
+            answersPending_ = Recover(true);
+            return;
+        }
+        journal_.Finished(delivery == RequestClient::Delivery::Delivered);
+    }
     shared_.status.FileRun(outcome.failed, outcome.succeeded,
                            std::max<double>(0, static_cast<double>(platform::FileClockNow() - file.entry.lastWriteNs) / 1e9));
-    executed_.Finish(file.directory, file.entry);
-    if (client == nullptr || written.empty()) return;
-    if (delivery == RequestClient::Delivery::Delivered) platform::RemoveFile(written);
-    if (delivery == RequestClient::Delivery::Undelivered)
-        KeepUndeliveredAnswers(written, shared_.OutputDirectory(), log_);
+    if (client == nullptr) executed_.Finish(file.directory, file.entry);
 }
 
 Worker::PassOutcome Worker::RunPasses(std::string_view text, ResponseWriter& responses) {
@@ -347,8 +338,9 @@ WorkerEnd AgentThreadMain(SharedState& shared, const AgentEnvironment& environme
     platform::NotifyServiceManager("STOPPING=1");
     channel.Stop();
     shared.requests.SetWake(nullptr);
-    // Stored in the spool directory, they are taken at the next start.
-    shared.requests.Clear();
+    // Their clients had no answer, and may send them again.
+    for (const std::string& name : shared.requests.Clear())
+        log.WriteLog(FillPattern(texts::kTcpRequestNotRunStopped, {name}));
     worker.Stop();
     shared.status.RunningChanged(false);
     return WorkerEnd::Stopped;

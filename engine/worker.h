@@ -53,7 +53,7 @@ private:
     bool ClaimInputDirectory(const std::string& directory);
     // Journals a ready file and makes its response ready; false when it must
     // wait (its response name taken, or the output directory refusing it).
-    bool TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output);
+    bool TakeFile(const TakenFile& file, ResponseFile& response, const std::string& output, bool isRequest);
     void IdlePoll();
     void RestoreDriverLog();
     void ProcessFile(const TakenFile& file, ResponseFile& response, RequestClient* client);

@@ -201,8 +201,6 @@ inline constexpr char kTcpListenFailed[] =
 inline constexpr char kTcpTokenRequired[] =
     "Canal TCP n\xE3o iniciado: o endere\xE7o %s aceita conex\xF5" "es de outras m\xE1quinas e TcpToken n\xE3o "
     "est\xE1 definido.";
-inline constexpr char kTcpSpoolMissing[] =
-    "Canal TCP n\xE3o iniciado: o diret\xF3rio (%s) dos pedidos n\xE3o p\xF4" "de ser criado.";
 // Peer.
 inline constexpr char kTcpTokenRefused[] = "Conex\xE3o TCP de %s recusada: TcpToken ausente ou errado.";
 // Peer, limit.
@@ -215,15 +213,25 @@ inline constexpr char kTcpIdle[] = "Conex\xE3o TCP de %s encerrada: sem atividad
 // Peer.
 inline constexpr char kTcpCutByCtrlZ[] =
     "Conex\xE3o TCP de %s encerrada: Ctrl-Z antes do finalizador; o pedido n\xE3o foi executado.";
-// Peer, spool file.
-inline constexpr char kTcpRequestNotStored[] =
-    "Pedido TCP de %s n\xE3o executado: o arquivo (%s) n\xE3o p\xF4" "de ser gravado.";
-// Response file in the spool directory, where it went.
+// Response file's name, where it went.
 inline constexpr char kTcpAnswersSaved[] =
     "Respostas do pedido TCP (%s) n\xE3o entregues ao cliente; gravadas em (%s).";
+// Response file's name, the directory that refused it.
 inline constexpr char kTcpAnswersNotSaved[] =
-    "Respostas do pedido TCP (%s) n\xE3o entregues ao cliente e n\xE3o movidas para (%s); ficam no diret\xF3rio "
-    "dos pedidos.";
+    "Respostas do pedido TCP (%s) n\xE3o entregues ao cliente e n\xE3o gravadas em (%s).";
+// A request stored on disk by an agent that kept them there: its name.
+inline constexpr char kTcpStoredRequestNotRun[] =
+    "Pedido TCP (%s) de uma execu\xE7\xE3o anterior descartado sem ser executado: o cliente n\xE3o teve "
+    "resposta e pode t\xEA-lo enviado de novo.";
+// A request received whole and not yet taken when the agent stopped: its name.
+inline constexpr char kTcpRequestNotRunStopped[] =
+    "Pedido TCP (%s) n\xE3o executado: o agente foi parado antes de atend\xEA-lo.";
+// At start, a request the journal names: its name; then its response file.
+inline constexpr char kTcpRequestNotSent[] =
+    "Pedido TCP (%s) interrompido antes de chegar \xE0 impressora; n\xE3o foi executado.";
+inline constexpr char kTcpRequestInterrupted[] =
+    "Pedido TCP (%s) interrompido durante a execu\xE7\xE3o; respostas n\xE3o entregues ao cliente gravadas em "
+    "(%s). Verifique o estado da impressora.";
 // TCP channel: the reasons of an "#ERRO" line sent before the connection closes.
 inline constexpr char kTcpErrorToken[] = "TcpToken ausente ou errado";
 inline constexpr char kTcpErrorBusy[] = "conex\xF5" "es demais";
@@ -231,7 +239,6 @@ inline constexpr char kTcpErrorTooLarge[] = "pedido grande demais";
 inline constexpr char kTcpErrorLineTooLong[] = "linha longa demais";
 inline constexpr char kTcpErrorTooSlow[] = "pedido sem finalizador no prazo";
 inline constexpr char kTcpErrorCtrlZ[] = "Ctrl-Z antes do finalizador";
-inline constexpr char kTcpErrorNotStored[] = "pedido n\xE3o gravado, n\xE3o executado";
 
 // Headless host, --send: the address; the file; the file, the reason.
 inline constexpr char kSendBadAddress[] = "endere\xE7o inv\xE1lido para --send: %s (use HOST:PORTA)";

@@ -32,8 +32,8 @@ inline std::string UndeletedFilesName(const std::string& programBaseName) {
     return programBaseName + "_nao_apagados.txt";
 }
 
-// The TCP channel's requests and their answers until delivered
-// (engine/spool.h), a directory per program like the journal.
+// Where agents that stored the TCP channel's requests as files kept them
+// (engine/request_answers.h), a directory per program like the journal.
 inline std::string SpoolDirectoryName(const std::string& programBaseName) { return programBaseName + "_tcp"; }
 
 // Where the files above lie: the settings' DataDirectory, else the

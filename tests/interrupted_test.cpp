@@ -98,6 +98,60 @@ TEST_F(InterruptedFileTest, TheNextStartMarksTheLineInFlightAndNeverRunsTheFileA
     }
 }
 
+// A request of the TCP channel has no command file: its journal holds its
+// text and its records, after the entries of the requests before it, and
+// recovery writes the answers its client may not have had to its response
+// file. It is never run again.
+TEST_F(InterruptedFileTest, ARequestCutShortKeepsItsAnswersAndNeverRunsAgain) {
+    const std::string r2 = engine::RecordEntry(Record(2)), r3 = engine::RecordEntry(Record(3));
+    const std::string r4 = engine::RecordEntry(Record(4));
+    const struct {
+        const char* what;
+        std::string entries;
+        std::string responseAfter;
+        const char* logged;
+    } cases[] = {
+        {"line 3 in flight", "linha 2\n" + r2 + "linha 3\n", Record(2) + Record(3, "3"),
+         "(TCP_127.0.0.1_5000_7.FPI) interrompido durante a execu\xE7\xE3o; respostas n\xE3o entregues"},
+        {"line 3 answered: the next is marked", "linha 2\n" + r2 + "linha 3\n" + r3,
+         Record(2) + Record(3) + Record(4, "3"), "interrompido durante a execu\xE7\xE3o"},
+        {"ran to its end, its client maybe not", "linha 2\n" + r2 + "linha 3\n" + r3 + "linha 4\n" + r4 + "fim\n",
+         Record(2) + Record(3) + Record(4), "(TCP_127.0.0.1_5000_7.FPI) n\xE3o entregues ao cliente; gravadas em"},
+        {"ran to its end, delivered", "linha 2\n" + r2 + "linha 3\n" + r3 + "linha 4\n" + r4 + "fim\nentregue\n", "",
+         nullptr},
+        {"nothing sent", "", "", "(TCP_127.0.0.1_5000_7.FPI) interrompido antes de chegar \xE0 impressora"},
+    };
+    const fs::path response = out() / "TCP_127.0.0.1_5000_7_20261208_031500.fpo";
+    engine::JournalState before;
+    before.name = "TCP_127.0.0.1_5000_6.FPI";
+    before.responsePath = (out() / "TCP_127.0.0.1_5000_6_20261208_031500.fpo").string();
+    before.request = "; ZENTRADA EM EXECUCAO 1\nTORVA_Fiscal_Imprimir_MensagemEX|um|\n.\n";
+    const std::string delivered = engine::JournalHeader(before) + "linha 2\n" + r2 + "fim\nentregue\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(out()), fs::create_directories(out());
+        fs::remove(environment.logPath);
+        engine::JournalState state;
+        state.name = "TCP_127.0.0.1_5000_7.FPI";
+        state.responsePath = response.string();
+        state.request = "; venda\nTORVA_Fiscal_Imprimir_MensagemEX|um|\nTORVA_Fiscal_Cancelar_Item|2|\n"
+                        "TORVA_Fiscal_Fechar_CupomEX|\n.\n";
+        state.size = state.request->size();
+        WriteBytes(environment.journalPath, delivered + engine::JournalHeader(state) + c.entries);
+
+        StartWorker();
+        EXPECT_EQ(c.responseAfter, fs::exists(response) ? ReadBytes(response) : "");
+        EXPECT_EQ(c.responseAfter.empty() ? 0u : 1u, FilesLike(out(), "", "").size());
+        if (c.logged) {
+            EXPECT_NE(std::string::npos, Log().find(c.logged)) << Log();
+        }
+        EXPECT_EQ(0u, fs::file_size(environment.journalPath)) << "put right once";
+        EXPECT_FALSE(Cycle());
+        for (const std::string& call : Trace()) EXPECT_EQ(std::string::npos, call.find("Fiscal")) << call;
+        worker.reset();
+    }
+}
+
 TEST_F(InterruptedFileTest, AFileCutShortBeforeItsFirstCallRunsOnceFromTheStart) {
     // Killed during the checking pass: its records were only checks, and go.
     Drop("VENDA.FPI", {"/PRE", "TORVA_Fiscal_Imprimir_MensagemEX|um|", "."});

@@ -7,7 +7,6 @@
 
 #include "agent_fixture.h"
 #include "engine/request_framer.h"
-#include "engine/spool.h"
 #include "engine/tcp_channel.h"
 #include "engine/tcp_client.h"
 #include "platform/socket.h"
@@ -81,7 +80,8 @@ protected:
         EXPECT_TRUE(client->Connect("127.0.0.1", environment.tcp.port, 5s));
         return client;
     }
-    std::vector<std::string> Spool() const { return FilesLike(environment.spoolDirectory, "", ""); }
+    // Answers kept for clients that did not take them.
+    std::vector<std::string> Kept() const { return FilesLike(out(), "TCP_", ""); }
 
     std::thread agent;
 };
@@ -132,8 +132,7 @@ TEST_F(TcpTest, AnswersAreTheResponseFilesBytesRequestAfterRequest) {
     for (int i = 0; i < 40; ++i) many += "TORVA_Nao_Existe|" + std::to_string(i) + "|\n.\n";
     ASSERT_TRUE(client->Send(many));
     for (int i = 0; i < 40; ++i) ASSERT_EQ(unknown, client->Read(10s).records) << i;
-    EXPECT_TRUE(Eventually([&] { return Spool().empty(); })) << "answers delivered leave nothing behind: " << (Spool().empty() ? "" : Spool()[0]);
-    EXPECT_EQ(1u, FilesLike(out(), "", ".fpo").size()) << "only the file's response";
+    EXPECT_EQ(1u, FilesLike(out(), "", ".fpo").size()) << "answers delivered leave nothing behind";
 }
 
 // Clients and a writer of files at once: every line runs once, no two
@@ -170,7 +169,7 @@ TEST_F(TcpTest, RequestsAndFilesShareOneQueueAndNothingRunsTwice) {
         for (int r = 0; r < kRequests; ++r)
             EXPECT_EQ(1u, Count(trace, "|c" + std::to_string(c) + "r" + std::to_string(r) + "|")) << c << " " << r;
     for (int f = 0; f < kFiles; ++f) EXPECT_EQ(1u, Count(trace, "|f" + std::to_string(f) + "|")) << f;
-    EXPECT_TRUE(Eventually([&] { return Spool().empty(); }));
+    EXPECT_TRUE(Kept().empty()) << Kept()[0];
 }
 
 // A request cut short by its client never runs; a request received whole
@@ -199,7 +198,6 @@ TEST_F(TcpTest, AClientThatGoesLosesNothingAndRunsNothingHalfSent) {
     const std::string trace = ReadBytes(root / "trace.txt");
     EXPECT_EQ(std::string::npos, trace.find("metade")) << trace;
     EXPECT_EQ(1u, Count(trace, "|inteiro|"));
-    EXPECT_TRUE(Spool().empty());
 }
 
 // Each bound answers with its reason, closes the connection, logs it, and
@@ -276,28 +274,21 @@ TEST_F(TcpTest, EveryBoundRefusesLogsAndRunsNothing) {
     EXPECT_TRUE(Eventually([&] { return Count(Log(), "Canal TCP escutando") == 2; }));
 }
 
-// Requests stored whole by a run that was killed are run at the next start,
-// their answers kept in the output directory; pieces are never run.
-TEST_F(TcpTest, RequestsLeftInTheSpoolDirectoryRunAtStart) {
+// What an agent that stored its requests on disk left: its answers go to the
+// output directory, its requests are never run (their clients may have sent
+// them again), and the log names them.
+TEST_F(TcpTest, AStoredRequestOfAnEarlierRunIsNeverRun) {
     fs::create_directories(environment.spoolDirectory);
     WriteBytes(root / "spool/TCP_127.0.0.1_5000_1.FPI", "TORVA_Fiscal_Imprimir_MensagemEX|inteiro|\r\n.\r\n");
-    WriteBytes(root / "spool/TCP_127.0.0.1_5000_2.FPI", "TORVA_Fiscal_Imprimir_MensagemEX|pedaco|\r\n.");
     WriteBytes(root / "spool/TCP_127.0.0.1_5000_0_20261208_101010.fpo", "Line 1: 0|\r\r\n");
     StartAgent();
-    ASSERT_TRUE(Eventually([&] { return FilesLike(out(), "TCP_127.0.0.1_5000_", ".fpo").size() == 2; })) << Log();
-    EXPECT_TRUE(Eventually([&] { return Spool().empty(); }));
-    const std::string trace = ReadBytes(root / "trace.txt");
-    EXPECT_EQ(1u, Count(trace, "|inteiro|"));
-    EXPECT_EQ(0u, Count(trace, "pedaco"));
-    EXPECT_EQ(2u, Count(Log(), "n\xE3o entregues ao cliente"));
+    EXPECT_EQ(std::vector<std::string>{"TCP_127.0.0.1_5000_0_20261208_101010.fpo"}, Kept());
+    EXPECT_TRUE(FilesLike(environment.spoolDirectory, "", "").empty());
+    EXPECT_EQ(std::string::npos, ReadBytes(root / "trace.txt").find("|inteiro|"));
+    EXPECT_NE(std::string::npos, Log().find("(TCP_127.0.0.1_5000_1.FPI) de uma execu\xE7\xE3o anterior descartado"));
 }
 
-TEST(TcpChannel, WholeRequestsAndTokens) {
-    const std::pair<const char*, bool> stored[] = {
-        {"A|\r\n.\r\n", true}, {"A|\n.\n", true}, {".  \r\n", true}, {"A|\r\n.\r", false},
-        {"A|\r\n.", false}, {"A|\r\n. fim\r\n", false}, {"A|\r\n", false}, {"\x1A\r\n.\r\n", false}, {"", false}};
-    for (const auto& [bytes, whole] : stored) EXPECT_EQ(whole, engine::IsWholeRequest(bytes)) << bytes;
-
+TEST(TcpChannel, LoopbackAddressesAndTokens) {
     EXPECT_TRUE(engine::IsLoopbackAddress("127.0.0.1"));
     EXPECT_TRUE(engine::IsLoopbackAddress("::1"));
     EXPECT_FALSE(engine::IsLoopbackAddress("0.0.0.0"));

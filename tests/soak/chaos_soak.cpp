@@ -523,11 +523,8 @@ private:
             Violation(std::to_string(unanswered) + " requests run without their answer, " + std::to_string(kept) +
                       " kept in the output directories");
         if (kept > runSome) Violation(std::to_string(kept) + " answers kept for " + std::to_string(runSome) + " requests run");
-        std::error_code error;
-        for (auto it = fs::directory_iterator(work_ / (exe_.stem().string() + "_tcp"), error);
-             !error && it != fs::directory_iterator(); ++it)
-            if (!it->path().filename().string().ends_with(".interrompido"))
-                Violation("left in the spool directory: " + it->path().filename().string());
+        // Requests live in memory and in the journal, never as files.
+        if (fs::exists(work_ / (exe_.stem().string() + "_tcp"))) Violation("requests stored in a directory");
     }
 
     // ------------------------------------------------------------ the end
