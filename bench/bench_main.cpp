@@ -162,6 +162,10 @@ void RunRoundTrip(const Setup& setup, const Options& options) {
         std::printf("  p50 ratio (request round trip / file first record): %.3f\n",
                     Percentile(figures.requestMs, 0.5) / std::max(0.001, Percentile(figures.fileFirstRecordMs, 0.5)));
         requestP50[durable] = Percentile(figures.requestMs, 0.5);
+        if (!figures.floorMs.empty()) {
+            PrintLatency("floor: threads and network", figures.floorMs);
+            std::printf("  request p50 above the floor: %.2f ms\n", requestP50[0] - Percentile(figures.floorMs, 0.5));
+        }
     }
     // As far apart as the requests: a forced write after a pause costs more
     // than one of a quick series.

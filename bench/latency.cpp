@@ -1,7 +1,10 @@
 #include "bench/latency.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <random>
 
 #include "engine/tcp_client.h"
@@ -47,6 +50,68 @@ void TimeOneFile(const Setup& setup, const RunningAgent& agent, int i, LatencyFi
         std::this_thread::yield();
     }
 }
+
+// A server of two threads, as the channel has: one reads the connection and
+// wakes the other, which answers each request with one record and the end
+// line, in two sends.
+class EchoFloor {
+public:
+    EchoFloor() {
+        zentrada::platform::Listen("127.0.0.1", 0, listener_);
+        port_ = zentrada::platform::LocalPort(listener_);
+        reader_ = std::thread([this] { Read(); });
+        answerer_ = std::thread([this] { Answer(); });
+    }
+    ~EchoFloor() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        woken_.notify_one();
+        reader_.join();
+        answerer_.join();
+    }
+    std::uint16_t Port() const { return port_; }
+
+private:
+    void Read() {
+        while (!stopping_ && !zentrada::platform::WaitSocket(listener_, true, false, std::chrono::milliseconds(50)).read) {
+        }
+        zentrada::platform::Peer peer;
+        if (auto accepted = zentrada::platform::Accept(listener_, peer)) connection_ = std::move(*accepted);
+        std::string buffer(4096, '\0'), pending;
+        while (!stopping_) {
+            if (!zentrada::platform::WaitSocket(connection_, true, false, std::chrono::milliseconds(50)).read) continue;
+            const auto received = zentrada::platform::Receive(connection_, buffer.data(), buffer.size());
+            if (received <= 0) return;
+            pending.append(buffer.data(), static_cast<std::size_t>(received));
+            for (std::size_t end; (end = pending.find(kEndLine)) != std::string::npos;) {
+                pending.erase(0, end + std::string_view(kEndLine).size());
+                const std::lock_guard lock(mutex_);
+                ++requests_;
+                woken_.notify_one();
+            }
+        }
+    }
+    void Answer() {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            woken_.wait(lock, [this] { return stopping_ || requests_ > 0; });
+            if (stopping_) return;
+            --requests_;
+            zentrada::platform::Send(connection_, "Line 1: 0|\r\r\n");
+            zentrada::platform::Send(connection_, "#FIM 1\r\r\n");
+        }
+    }
+
+    zentrada::platform::Socket listener_, connection_;
+    std::uint16_t port_ = 0;
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    int requests_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread reader_, answerer_;
+};
 
 }  // namespace
 
@@ -95,6 +160,9 @@ RoundTripFigures MeasureRoundTrip(const Setup& setup, bool durable, int count, i
     std::uniform_int_distribution<int> gapUs(0, maxGapMs * 1000);
     RoundTripFigures figures;
     LatencyFigures files;
+    EchoFloor floor;
+    zentrada::engine::ChannelClient floorClient;
+    floorClient.Connect("127.0.0.1", floor.Port(), std::chrono::seconds(5));
     for (int i = 0; i < count; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));
         TimeOneFile(setup, agent, i, files);
@@ -107,6 +175,12 @@ RoundTripFigures MeasureRoundTrip(const Setup& setup, bool durable, int count, i
             std::exit(1);
         }
         figures.requestMs.push_back(MillisecondsSince(start));
+        // Once per pair of runs is enough.
+        if (durable) continue;
+        std::this_thread::sleep_for(std::chrono::microseconds(gapUs(random)));
+        const auto floorStart = Clock::now();
+        floorClient.Send(request);
+        if (floorClient.Read(std::chrono::seconds(10)).end == 1u) figures.floorMs.push_back(MillisecondsSince(floorStart));
     }
     figures.fileFirstRecordMs = std::move(files.firstRecordMs);
     return figures;

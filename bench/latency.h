@@ -27,6 +27,10 @@ std::pair<LatencyFigures, LatencyFigures> MeasurePublishing(const Setup& setup, 
 // one agent with `durable` records: `count` of each, 0 to `maxGapMs` apart.
 struct RoundTripFigures {
     std::vector<double> requestMs, fileFirstRecordMs;
+    // The same request and answer bytes over a connection whose thread hands
+    // each request to a second thread, which sends the answer: the threads
+    // and the network alone, no file and no printer.
+    std::vector<double> floorMs;
 };
 RoundTripFigures MeasureRoundTrip(const Setup& setup, bool durable, int count, int maxGapMs);
 void PrintLatency(const char* label, const std::vector<double>& milliseconds);

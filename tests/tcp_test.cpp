@@ -274,6 +274,25 @@ TEST_F(TcpTest, EveryBoundRefusesLogsAndRunsNothing) {
     EXPECT_TRUE(Eventually([&] { return Count(Log(), "Canal TCP escutando") == 2; }));
 }
 
+// A stop finishes the request in hand; the requests received behind it are
+// not run (their client has no end line for them, and may send them again),
+// and the log names them.
+TEST_F(TcpTest, AStopFinishesTheRequestInHandAndRunsNoneBehindIt) {
+    WriteBytes(root / "falhas.txt", "stuck TORVA_Fiscal_Fechar_CupomEX\n");
+    StartAgent();
+    auto client = Connect();
+    ASSERT_TRUE(client->Send("TORVA_Fiscal_Fechar_CupomEX|\r\n.\r\nTORVA_Fiscal_Imprimir_MensagemEX|depois|\r\n.\r\n"));
+    ASSERT_TRUE(Eventually([&] { return ReadBytes(environment.journalPath).find("linha 1\n") != std::string::npos; }));
+    std::thread stop([&] { StopAgent(); });
+    std::this_thread::sleep_for(100ms);
+    WriteBytes(root / "falhas.txt", "");
+    stop.join();
+    EXPECT_EQ(1u, client->Read(5s).end.value_or(0)) << "the request in hand, whole";
+    EXPECT_FALSE(client->Read(5s).end.has_value());
+    EXPECT_EQ(std::string::npos, ReadBytes(root / "trace.txt").find("|depois|"));
+    EXPECT_NE(std::string::npos, Log().find("_2.FPI) n\xE3o executado: o agente foi parado")) << Log();
+}
+
 // What an agent that stored its requests on disk left: its answers go to the
 // output directory, its requests are never run (their clients may have sent
 // them again), and the log names them.
