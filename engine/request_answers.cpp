@@ -31,12 +31,10 @@ void SweepSpool(const std::string& spoolDirectory, const std::string& outputDire
     for (const platform::FileEntry& entry : platform::ListFiles(spoolDirectory)) {
         const std::string path = platform::JoinPath(spoolDirectory, entry.name);
         if (entry.name.ends_with(".fpo") && entry.size > 0) {
-            const std::string target = platform::JoinPath(outputDirectory, entry.name);
-            if (platform::MoveFileNoReplace(path, target)) {
-                log.WriteLog(FillPattern(texts::kTcpAnswersSaved, {entry.name, target}));
-                continue;
-            }
-            log.WriteLog(FillPattern(texts::kTcpAnswersNotSaved, {entry.name, outputDirectory}));
+            // Kept where they are when the output directory refuses them.
+            const auto answers = platform::ReadFileBytes(path);
+            if (answers && SaveUndeliveredAnswers(platform::JoinPath(outputDirectory, entry.name), *answers, false, log))
+                platform::RemoveFile(path);
         } else if (IsCommandFileName(entry.name, false)) {
             log.WriteLog(FillPattern(texts::kTcpStoredRequestNotRun, {entry.name}));
             platform::RemoveFile(path);

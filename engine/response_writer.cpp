@@ -1,7 +1,6 @@
 #include "engine/response_writer.h"
 
 #include <charconv>
-#include <utility>
 
 #include "commands/conversions.h"
 #include "engine/journal.h"
@@ -96,11 +95,6 @@ bool ResponseFile::Append(std::string_view records) {
     named_ = true;
     pendingBytes_ = 0;
     return true;
-}
-
-bool ResponseFile::Release() {
-    holding_ = false;
-    return Append(std::exchange(held_, {}));
 }
 
 void ResponseFile::Sync() {

@@ -64,11 +64,10 @@ public:
     // forgets them.
     void Sync();
     // A request's answers: kept in memory, as they go to its client, and
-    // written (`Release`) only when the client did not get them. The
-    // journal holds them meanwhile.
+    // written (request_answers.h) only when the client did not get them.
+    // The journal holds them meanwhile.
     void Hold() { holding_ = true; }
     const std::string& Held() const { return held_; }
-    bool Release();
 
     const std::string& Path() const { return path_; }
     bool ReusedName() const { return reusedName_; }
