@@ -193,8 +193,9 @@ TEST_F(TcpTest, AClientThatGoesLosesNothingAndRunsNothingHalfSent) {
     const auto kept = FilesLike(out(), "TCP_127.0.0.1_", ".fpo");
     ASSERT_EQ(1u, kept.size());
     EXPECT_EQ("Line 1: 0|\r\r\nLine 2: 0||\r\r\n", ReadBytes(out() / kept[0]));
-    EXPECT_NE(std::string::npos, Log().find("n\xE3o entregues ao cliente; gravadas em (" + (out() / kept[0]).string()))
-        << Log();
+    // Logged once the file is there.
+    const std::string logged = "n\xE3o entregues ao cliente; gravadas em (" + (out() / kept[0]).string();
+    EXPECT_TRUE(Eventually([&] { return Log().find(logged) != std::string::npos; })) << Log();
     const std::string trace = ReadBytes(root / "trace.txt");
     EXPECT_EQ(std::string::npos, trace.find("metade")) << trace;
     EXPECT_EQ(1u, Count(trace, "|inteiro|"));
